@@ -1,0 +1,103 @@
+// pipetap: copies standard input to standard output and, chunk by chunk right
+// after it, to standard error, so a pipeline passes the data on while the user
+// watches it go by.
+//
+// A chunk is what one read returns, at most 64 KiB. It goes out whole to
+// standard output, then whole to standard error, before the next read. At end
+// of input the last cycle makes two zero-byte writes and the program exits 0.
+// Any failure ends it at once with status 1 and one line on standard error.
+
+#include <errno.h>
+#include <poll.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+uint32_t InLimit;      // the most bytes asked of one read
+int32_t Inputs;        // the size of the chunk in hand, and at the end the exit status
+unsigned char *Buffer; // the one chunk buffer, reused by every cycle
+
+static int32_t put(int fd, const void *data, int32_t size);
+
+// Ends the run after a failure on descriptor fd (-1 for none). A standard
+// error that failed gets no message.
+[[noreturn]] static void fail(int fd, int error)
+{
+    if (fd != STDERR_FILENO) {
+        const char *stream = fd == STDIN_FILENO    ? "standard input: "
+                             : fd == STDOUT_FILENO ? "standard output: "
+                                                   : "";
+        char message[256];
+        // A message too long for the array is cut short, still a string.
+        if (snprintf(message, sizeof message, "pipetap: %s%s\n", stream, strerror(error)) > 0)
+            put(STDERR_FILENO, message, static_cast<int32_t>(strlen(message)));
+    }
+    exit(1);
+}
+
+// Called when a call on fd returned -1: returns when the call should be made
+// again, and ends the run on any real failure.
+static void recover(int fd, short ready_when)
+{
+    if (errno == EINTR)
+        return;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+        fail(fd, errno);
+    // Another process sharing the descriptor made it non-blocking: wait for it
+    // rather than spin or drop data.
+    struct pollfd wanted = {fd, ready_when, 0};
+    while (poll(&wanted, 1, -1) < 0)
+        if (errno != EINTR)
+            fail(fd, errno);
+}
+
+// Reads one chunk of at most limit bytes from standard input; 0 at its end.
+static int32_t take(void *data, uint32_t limit)
+{
+    for (;;) {
+        ssize_t got = read(STDIN_FILENO, data, limit);
+        if (got >= 0)
+            return static_cast<int32_t>(got);
+        recover(STDIN_FILENO, POLLIN);
+    }
+}
+
+// Writes all size bytes to fd, however many calls it takes, and returns size.
+// Even a zero-byte write is made, once.
+static int32_t put(int fd, const void *data, int32_t size)
+{
+    const char *bytes = static_cast<const char *>(data);
+    int32_t done = 0;
+    for (;;) {
+        ssize_t wrote = write(fd, bytes + done, static_cast<size_t>(size - done));
+        if (wrote < 0) {
+            recover(fd, POLLOUT);
+            continue;
+        }
+        done += static_cast<int32_t>(wrote);
+        if (done == size)
+            return size;
+        // Taking nothing of what is left would never end; call it a full device.
+        if (wrote == 0)
+            fail(fd, ENOSPC);
+    }
+}
+
+int main()
+{
+    InLimit = 65536;
+    Buffer = static_cast<unsigned char *>(malloc(65536));
+    if (Buffer == nullptr)
+        fail(-1, errno);
+
+    do {
+        Inputs = take(Buffer, InLimit);
+        Inputs = put(STDOUT_FILENO, Buffer, Inputs);
+        Inputs = put(STDERR_FILENO, Buffer, Inputs);
+    } while (Inputs != 0);
+
+    free(Buffer);
+    exit(Inputs);
+}

@@ -1,0 +1,77 @@
+// Starts the built pipetap as a child process and looks at what it did.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// A fresh folder under the temporary directory, removed with its files.
+class TempDir
+{
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    std::string path(const std::string &name) const;
+
+  private:
+    std::string root_;
+};
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &data);
+// size bytes in which every byte value occurs, NUL, CR, LF and those above 127 among them.
+std::string every_byte(size_t size, unsigned seed = 1);
+
+// Where the child's descriptors 0, 1 and 2 come from; -1 leaves one closed.
+struct Launch {
+    int in = -1;
+    int out = -1;
+    int err = -1;
+    std::vector<std::string> args;
+    std::vector<std::string> env; // NAME=VALUE, added to this process's environment
+    bool ignore_sigpipe = false;
+};
+
+pid_t launch(const Launch &how);
+// Waits for the child: "exit N" or "signal N".
+std::string wait_for(pid_t pid);
+
+// A run with input from a regular file, outputs on regular files and every
+// read, write and poll on descriptors 0 to 2 recorded.
+struct Outcome {
+    std::string ended;
+    std::string out;
+    std::string err;
+    std::vector<std::string> calls;
+};
+
+struct Script {
+    std::string read0;  // actions for the reads of descriptor 0
+    std::string write1; // ... the writes to descriptor 1
+    std::string write2; // ... the writes to descriptor 2
+    bool fail_malloc = false;
+    std::vector<std::string> args;
+};
+
+// Actions for the reads of 0, the writes to 1 and the writes to 2.
+Script actions(std::string read0, std::string write1, std::string write2);
+
+Outcome run(const std::string &input, const Script &script = {});
+
+// The environment that loads the recording library, logging to log_path.
+std::vector<std::string> recording_env(const std::string &log_path, const Script &script = {});
+std::vector<std::string> read_lines(const std::string &path);
+
+// Checks recorded calls against the copy's rules: each chunk read goes whole
+// to descriptor 1, then whole to descriptor 2, before the next read; every
+// EAGAIN is followed by a poll on its descriptor; the last cycle reads 0.
+// Returns "" or what broke the rules.
+std::string check_calls(const std::vector<std::string> &calls);
+
+// Reads fd until end of input.
+std::string drain(int fd);
+// Reads at least size bytes from fd, giving up after timeout_ms without any.
+std::string read_some(int fd, size_t size, int timeout_ms);
+void write_all(int fd, const std::string &data);

@@ -1,0 +1,281 @@
+// Real descriptors in real conditions: full devices, closed descriptors,
+// non-blocking pipes, readers that go away, and a terminal.
+#include "harness.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct Pipe {
+    int read_end = -1;
+    int write_end = -1;
+    Pipe()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe2");
+        read_end = fds[0];
+        write_end = fds[1];
+    }
+    ~Pipe()
+    {
+        close_read();
+        close_write();
+    }
+    Pipe(const Pipe &) = delete;
+    Pipe &operator=(const Pipe &) = delete;
+    void close_read()
+    {
+        if (read_end >= 0)
+            close(read_end);
+        read_end = -1;
+    }
+    void close_write()
+    {
+        if (write_end >= 0)
+            close(write_end);
+        write_end = -1;
+    }
+};
+
+void set_nonblocking(int fd)
+{
+    ASSERT_EQ(fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
+}
+
+TEST(System, FullStandardOutputFailsWithItsMessage)
+{
+    TempDir dir;
+    write_file(dir.path("in"), "hello");
+    Launch how;
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    how.out = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(how.out, 0);
+    pid_t pid = launch(how);
+    close(how.in);
+    close(how.out);
+    close(how.err);
+    EXPECT_EQ(wait_for(pid), "exit 1");
+    EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+}
+
+// Each standard descriptor closed in turn.
+struct ClosedCase {
+    int closed;
+    std::string out;
+    std::string err;
+};
+
+class Closed : public testing::TestWithParam<ClosedCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    System, Closed,
+    testing::Values(ClosedCase{0, "", "pipetap: standard input: Bad file descriptor\n"},
+                    ClosedCase{1, "", "pipetap: standard output: Bad file descriptor\n"},
+                    ClosedCase{2, "hello", ""}),
+    [](const testing::TestParamInfo<ClosedCase> &info) {
+        return "descriptor" + std::to_string(info.param.closed);
+    });
+
+TEST_P(Closed, DescriptorFailsTheRun)
+{
+    TempDir dir;
+    write_file(dir.path("in"), "hello");
+    Launch how;
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int *fds[3] = {&how.in, &how.out, &how.err};
+    close(*fds[GetParam().closed]);
+    *fds[GetParam().closed] = -1;
+    pid_t pid = launch(how);
+    for (int *fd : fds)
+        if (*fd >= 0)
+            close(*fd);
+    EXPECT_EQ(wait_for(pid), "exit 1");
+    EXPECT_EQ(read_file(dir.path("out")), GetParam().out);
+    EXPECT_EQ(read_file(dir.path("err")), GetParam().err);
+}
+
+// A non-blocking pipe on one side, served slowly: the program meets real
+// EAGAIN and short writes, waits in poll, and loses nothing.
+class NonBlocking : public testing::TestWithParam<int>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(System, NonBlocking, testing::Values(0, 1, 2),
+                         [](const testing::TestParamInfo<int> &info) {
+                             return "descriptor" + std::to_string(info.param);
+                         });
+
+TEST_P(NonBlocking, SlowPipeLosesNothing)
+{
+    const int slow = GetParam();
+    std::string input = every_byte(1 << 20, 11);
+    TempDir dir;
+    write_file(dir.path("in"), input);
+    Pipe pipe;
+    Launch how;
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int *fds[3] = {&how.in, &how.out, &how.err};
+    close(*fds[slow]);
+    *fds[slow] = slow == 0 ? pipe.read_end : pipe.write_end;
+    set_nonblocking(*fds[slow]);
+    how.env = recording_env(dir.path("log"));
+    pid_t pid = launch(how);
+    for (int *fd : fds)
+        if (*fd != pipe.read_end && *fd != pipe.write_end)
+            close(*fd);
+
+    std::string through_pipe;
+    if (slow == 0) {
+        pipe.close_read();
+        for (size_t done = 0; done < input.size(); done += 5000) {
+            write_all(pipe.write_end, input.substr(done, 5000));
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        pipe.close_write();
+    } else {
+        pipe.close_write();
+        char block[3000];
+        for (ssize_t got; (got = read(pipe.read_end, block, sizeof block)) != 0;) {
+            ASSERT_GT(got, 0);
+            through_pipe.append(block, static_cast<size_t>(got));
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    }
+
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    std::vector<std::string> calls = read_lines(dir.path("log"));
+    EXPECT_EQ(check_calls(calls), "");
+    size_t waits = 0;
+    for (const std::string &call : calls)
+        waits += call.rfind("poll ", 0) == 0;
+    EXPECT_GT(waits, 0U) << "the slow pipe never made the program wait";
+    if (slow != 0)
+        read_file(dir.path(slow == 1 ? "out" : "err")).swap(through_pipe);
+    EXPECT_TRUE(through_pipe.empty() || through_pipe == input) << "the slow pipe's copy differs";
+    for (const char *name : {"out", "err"}) {
+        if (name != std::string(slow == 1 ? "out" : slow == 2 ? "err" : "")) {
+            EXPECT_TRUE(read_file(dir.path(name)) == input) << name << " differs";
+        }
+    }
+}
+
+// An output pipe whose reader has gone: the default SIGPIPE ends the program
+// as it ends cat; with SIGPIPE ignored the EPIPE is an ordinary failure.
+struct GoneCase {
+    int fd;
+    bool ignore_sigpipe;
+    std::string ended;
+    std::string other_output;
+};
+
+class ReaderGone : public testing::TestWithParam<GoneCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    System, ReaderGone,
+    testing::Values(GoneCase{1, false, "signal 13", ""},
+                    GoneCase{1, true, "exit 1", "pipetap: standard output: Broken pipe\n"},
+                    GoneCase{2, false, "signal 13", "hello"}, GoneCase{2, true, "exit 1", "hello"}),
+    [](const testing::TestParamInfo<GoneCase> &info) {
+        return "descriptor" + std::to_string(info.param.fd) +
+               (info.param.ignore_sigpipe ? "_sigpipe_ignored" : "_sigpipe_default");
+    });
+
+TEST_P(ReaderGone, EndsTheRun)
+{
+    TempDir dir;
+    write_file(dir.path("in"), "hello");
+    Pipe pipe;
+    pipe.close_read();
+    Launch how;
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.out = GetParam().fd == 1 ? pipe.write_end : other;
+    how.err = GetParam().fd == 2 ? pipe.write_end : other;
+    how.ignore_sigpipe = GetParam().ignore_sigpipe;
+    pid_t pid = launch(how);
+    close(how.in);
+    close(other);
+    EXPECT_EQ(wait_for(pid), GetParam().ended);
+    EXPECT_EQ(read_file(dir.path("other")), GetParam().other_output);
+}
+
+// Both outputs get each piece before the next piece is even written.
+TEST(System, PipesSeeEachPieceBeforeTheNextIsSent)
+{
+    Pipe in, out, err;
+    Launch how;
+    how.in = in.read_end;
+    how.out = out.write_end;
+    how.err = err.write_end;
+    pid_t pid = launch(how);
+    in.close_read();
+    out.close_write();
+    err.close_write();
+
+    const std::vector<std::string> pieces{"one\n", "two, no newline", std::string(70000, 'x'), "\n"};
+    for (const std::string &piece : pieces) {
+        write_all(in.write_end, piece);
+        EXPECT_EQ(read_some(out.read_end, piece.size(), 5000).size(), piece.size());
+        EXPECT_EQ(read_some(err.read_end, piece.size(), 5000).size(), piece.size());
+    }
+    in.close_write();
+    EXPECT_EQ(drain(out.read_end), "");
+    EXPECT_EQ(drain(err.read_end), "");
+    EXPECT_EQ(wait_for(pid), "exit 0");
+}
+
+// On a terminal in line mode each line shows on both outputs once entered,
+// and the end-of-input key ends the run with status 0.
+TEST(System, TerminalLinesShowWhenEnteredAndEofKeyEnds)
+{
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    struct termios mode;
+    ASSERT_EQ(tcgetattr(slave, &mode), 0);
+    mode.c_lflag |= ICANON;
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
+
+    Pipe out, err;
+    Launch how;
+    how.in = slave;
+    how.out = out.write_end;
+    how.err = err.write_end;
+    pid_t pid = launch(how);
+    close(slave);
+    out.close_write();
+    err.close_write();
+
+    for (std::string line : {"first line\n", "\n", "second line\n"}) {
+        write_all(master, line);
+        EXPECT_EQ(read_some(out.read_end, line.size(), 5000), line);
+        EXPECT_EQ(read_some(err.read_end, line.size(), 5000), line);
+    }
+    write_all(master, std::string(1, static_cast<char>(mode.c_cc[VEOF])));
+    EXPECT_EQ(drain(out.read_end), "");
+    EXPECT_EQ(drain(err.read_end), "");
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    close(master);
+}
+
+} // namespace
