@@ -22,7 +22,8 @@ unsigned char *Buffer; // the one chunk buffer, reused by every cycle
 static int32_t put(int fd, const void *data, int32_t size);
 
 // Ends the run after a failure on descriptor fd (-1 for none). A standard
-// error that failed gets no message.
+// error that failed gets no message, so writing the message can fail only
+// once: put() then comes back here for standard error and exits.
 [[noreturn]] static void fail(int fd, int error)
 {
     if (fd != STDERR_FILENO) {

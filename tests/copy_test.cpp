@@ -8,7 +8,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const size_t chunk = 65536;
 
@@ -86,19 +87,18 @@ class ExactCalls : public testing::TestWithParam<CallsCase>
 
 INSTANTIATE_TEST_SUITE_P(
     Copy, ExactCalls,
-    testing::Values(CallsCase{0, {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
-                    CallsCase{5,
-                              {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5",
-                               "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
-                    CallsCase{chunk,
-                              {"read 0 65536 = 65536", "write 1 65536 = 65536",
-                               "write 2 65536 = 65536", "read 0 65536 = 0", "write 1 0 = 0",
-                               "write 2 0 = 0"}},
-                    CallsCase{chunk + 1,
-                              {"read 0 65536 = 65536", "write 1 65536 = 65536",
-                               "write 2 65536 = 65536", "read 0 65536 = 1", "write 1 1 = 1",
-                               "write 2 1 = 1", "read 0 65536 = 0", "write 1 0 = 0",
-                               "write 2 0 = 0"}}));
+    testing::Values(
+        CallsCase{0, {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
+        CallsCase{5,
+                  {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5", "read 0 65536 = 0",
+                   "write 1 0 = 0", "write 2 0 = 0"}},
+        CallsCase{chunk,
+                  {"read 0 65536 = 65536", "write 1 65536 = 65536", "write 2 65536 = 65536",
+                   "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
+        CallsCase{chunk + 1,
+                  {"read 0 65536 = 65536", "write 1 65536 = 65536", "write 2 65536 = 65536",
+                   "read 0 65536 = 1", "write 1 1 = 1", "write 2 1 = 1", "read 0 65536 = 0",
+                   "write 1 0 = 0", "write 2 0 = 0"}}));
 
 TEST_P(ExactCalls, AreThreePerChunk)
 {
@@ -131,11 +131,12 @@ class Arguments : public testing::TestWithParam<std::vector<std::string>>
 {
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Copy, Arguments,
-    testing::Values(std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"},
-                    std::vector<std::string>{"-"}, std::vector<std::string>{"-u", "-n", "10"},
-                    std::vector<std::string>{"/no/such/file", "a b", ""}));
+INSTANTIATE_TEST_SUITE_P(Copy, Arguments,
+                         testing::Values(std::vector<std::string>{"--help"},
+                                         std::vector<std::string>{"--version"},
+                                         std::vector<std::string>{"-"},
+                                         std::vector<std::string>{"-u", "-n", "10"},
+                                         std::vector<std::string>{"/no/such/file", "a b", ""}));
 
 TEST_P(Arguments, ChangeNothing)
 {

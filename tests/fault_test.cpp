@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 std::string repeat(const std::string &action, int times)
 {
@@ -87,29 +88,23 @@ std::vector<std::string> with_tail(std::vector<std::string> calls)
 INSTANTIATE_TEST_SUITE_P(
     Faults, Retries,
     testing::Values(
-        RetryCase{"ReadEINTR",
-                  actions("EINTR", "", ""),
+        RetryCase{"ReadEINTR", actions("EINTR", "", ""),
                   with_tail({"read 0 65536 = -1 EINTR", "read 0 65536 = 5", "write 1 5 = 5",
                              "write 2 5 = 5"})},
-        RetryCase{"ReadEAGAIN",
-                  actions("EAGAIN EAGAIN", "", ""),
-                  with_tail({"read 0 65536 = -1 EAGAIN", "poll 0 in = 1",
-                             "read 0 65536 = -1 EAGAIN", "poll 0 in = 1", "read 0 65536 = 5",
-                             "write 1 5 = 5", "write 2 5 = 5"})},
-        RetryCase{"StandardOutputEINTR",
-                  actions("", "EINTR", ""),
+        RetryCase{
+            "ReadEAGAIN", actions("EAGAIN EAGAIN", "", ""),
+            with_tail({"read 0 65536 = -1 EAGAIN", "poll 0 in = 1", "read 0 65536 = -1 EAGAIN",
+                       "poll 0 in = 1", "read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
+        RetryCase{"StandardOutputEINTR", actions("", "EINTR", ""),
                   with_tail({"read 0 65536 = 5", "write 1 5 = -1 EINTR", "write 1 5 = 5",
                              "write 2 5 = 5"})},
-        RetryCase{"StandardOutputEAGAINAfterShortWrite",
-                  actions("", "<3 EAGAIN", ""),
+        RetryCase{"StandardOutputEAGAINAfterShortWrite", actions("", "<3 EAGAIN", ""),
                   with_tail({"read 0 65536 = 5", "write 1 5 = 3", "write 1 2 = -1 EAGAIN",
                              "poll 1 out = 1", "write 1 2 = 2", "write 2 5 = 5"})},
-        RetryCase{"StandardErrorEINTR",
-                  actions("", "", "EINTR"),
+        RetryCase{"StandardErrorEINTR", actions("", "", "EINTR"),
                   with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EINTR",
                              "write 2 5 = 5"})},
-        RetryCase{"StandardErrorEAGAIN",
-                  actions("", "", "EAGAIN"),
+        RetryCase{"StandardErrorEAGAIN", actions("", "", "EAGAIN"),
                   with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
                              "poll 2 out = 1", "write 2 5 = 5"})},
         RetryCase{"ZeroByteWriteEINTR",
@@ -150,8 +145,8 @@ class Failures : public testing::TestWithParam<FailureCase>
 INSTANTIATE_TEST_SUITE_P(
     Faults, Failures,
     testing::Values(
-        FailureCase{"ReadEIO", actions("EIO", "", ""), "", "pipetap: standard input: Input/output error\n",
-                    "write 2 44 = 44"},
+        FailureCase{"ReadEIO", actions("EIO", "", ""), "",
+                    "pipetap: standard input: Input/output error\n", "write 2 44 = 44"},
         FailureCase{"ReadEIOLater", actions("<2 EIO", "", ""), "he",
                     "hepipetap: standard input: Input/output error\n", "write 2 44 = 44"},
         FailureCase{"StandardOutputENOSPC", actions("", "ENOSPC", ""), "",
@@ -168,12 +163,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "hellopipetap: standard output: Bad file descriptor\n", "write 2 46 = 46"},
         FailureCase{"StandardErrorENOSPC", actions("", "", "ENOSPC"), "hello", "",
                     "write 2 5 = -1 ENOSPC"},
-        FailureCase{"StandardErrorEBADF", actions("", "", "EBADF"), "hello", "", "write 2 5 = -1 EBADF"},
-        FailureCase{"StandardErrorEPIPE", actions("", "", "EPIPE"), "hello", "", "write 2 5 = -1 EPIPE"},
-        FailureCase{"StandardErrorTakesNothing", actions("", "", "0"), "hello", "", "write 2 5 = 0"},
+        FailureCase{"StandardErrorEBADF", actions("", "", "EBADF"), "hello", "",
+                    "write 2 5 = -1 EBADF"},
+        FailureCase{"StandardErrorEPIPE", actions("", "", "EPIPE"), "hello", "",
+                    "write 2 5 = -1 EPIPE"},
+        FailureCase{"StandardErrorTakesNothing", actions("", "", "0"), "hello", "",
+                    "write 2 5 = 0"},
         FailureCase{"StandardErrorFailsAfterShortWrite", actions("", "", "<1 EIO"), "hello", "h",
                     "write 2 4 = -1 EIO"},
-        FailureCase{"MessageCannotBeWritten", actions("", "EIO", "EIO"), "", "", "write 2 45 = -1 EIO"},
+        FailureCase{"MessageCannotBeWritten", actions("", "EIO", "EIO"), "", "",
+                    "write 2 45 = -1 EIO"},
         FailureCase{"MessageWrittenInPieces", actions("", "EPIPE", "<10 EINTR <10"), "",
                     "pipetap: standard output: Broken pipe\n", "write 2 18 = 18"}),
     [](const testing::TestParamInfo<FailureCase> &info) { return info.param.name; });

@@ -8,15 +8,16 @@
 #include <filesystem>
 #include <poll.h>
 #include <random>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
 extern char **environ;
 
-namespace {
+namespace
+{
 
 [[noreturn]] void die(const std::string &what)
 {

@@ -23,7 +23,8 @@
 #include <string.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 template <typename Function> Function next(const char *name)
 {
@@ -39,7 +40,7 @@ struct ErrnoName {
     int number;
     const char *name;
 };
-const ErrnoName errno_names[] = {{EINTR, "EINTR"}, {EAGAIN, "EAGAIN"}, {EIO, "EIO"},
+const ErrnoName errno_names[] = {{EINTR, "EINTR"},   {EAGAIN, "EAGAIN"}, {EIO, "EIO"},
                                  {ENOSPC, "ENOSPC"}, {EBADF, "EBADF"},   {EPIPE, "EPIPE"}};
 
 const char *errno_name(int number)

@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
-namespace {
+namespace
+{
 
 std::string random_actions(std::mt19937 &random, bool is_read)
 {
@@ -35,10 +36,10 @@ std::string random_actions(std::mt19937 &random, bool is_read)
 
 TEST(Random, SchedulesOfFaultsLoseNothing)
 {
-    unsigned seed = static_cast<unsigned>(
-        std::getenv("PIPETAP_SEED") != nullptr
-            ? std::strtoul(std::getenv("PIPETAP_SEED"), nullptr, 10)
-            : std::chrono::steady_clock::now().time_since_epoch().count());
+    unsigned seed =
+        static_cast<unsigned>(std::getenv("PIPETAP_SEED") != nullptr
+                                  ? std::strtoul(std::getenv("PIPETAP_SEED"), nullptr, 10)
+                                  : std::chrono::steady_clock::now().time_since_epoch().count());
     std::mt19937 random(seed);
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE("PIPETAP_SEED=" + std::to_string(seed) + ", round " + std::to_string(round));

@@ -11,7 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct Pipe {
     int read_end = -1;
@@ -229,7 +230,8 @@ TEST(System, PipesSeeEachPieceBeforeTheNextIsSent)
     out.close_write();
     err.close_write();
 
-    const std::vector<std::string> pieces{"one\n", "two, no newline", std::string(70000, 'x'), "\n"};
+    const std::vector<std::string> pieces{"one\n", "two, no newline", std::string(70000, 'x'),
+                                          "\n"};
     for (const std::string &piece : pieces) {
         write_all(in.write_end, piece);
         EXPECT_EQ(read_some(out.read_end, piece.size(), 5000).size(), piece.size());
