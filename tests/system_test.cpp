@@ -217,6 +217,28 @@ TEST_P(ReaderGone, EndsTheRun)
     EXPECT_EQ(read_file(dir.path("other")), GetParam().other_output);
 }
 
+// An output pipe that holds a single chunk is widened to hold four, so the
+// program and its reader can run at once; a wider one and the input are left
+// as they are.
+TEST(System, OutputPipesAreWidenedNeverNarrowed)
+{
+    const int chunk = 65536;
+    Pipe in, out, err;
+    ASSERT_EQ(fcntl(in.write_end, F_SETPIPE_SZ, chunk), chunk);
+    ASSERT_EQ(fcntl(out.write_end, F_SETPIPE_SZ, chunk), chunk);
+    ASSERT_EQ(fcntl(err.write_end, F_SETPIPE_SZ, 8 * chunk), 8 * chunk);
+    Launch how;
+    how.in = in.read_end;
+    how.out = out.write_end;
+    how.err = err.write_end;
+    pid_t pid = launch(how);
+    in.close_write();
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    EXPECT_EQ(fcntl(in.read_end, F_GETPIPE_SZ), chunk);
+    EXPECT_EQ(fcntl(out.read_end, F_GETPIPE_SZ), 4 * chunk);
+    EXPECT_EQ(fcntl(err.read_end, F_GETPIPE_SZ), 8 * chunk);
+}
+
 // Both outputs get each piece before the next piece is even written.
 TEST(System, PipesSeeEachPieceBeforeTheNextIsSent)
 {
