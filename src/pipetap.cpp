@@ -9,12 +9,76 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+
+// ---- Platform differences: all of them are here. ------------------------
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+
+// The Windows C runtime names its descriptor calls with an underscore.
+#define read _read
+#define write _write
+
+// The runtime opens the standard descriptors in text mode, which would turn
+// LF into CR LF and stop input at a Ctrl+Z byte. Switch every one that is not
+// a console to binary; console input stays in text mode, so Ctrl+Z, Enter
+// still ends it. A closed descriptor is left for its first use to report.
+static void prepare_descriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        intptr_t handle = _get_osfhandle(fd);
+        DWORD console_mode = 0;
+        if (handle != -1 && !GetConsoleMode(reinterpret_cast<HANDLE>(handle), &console_mode))
+            (void)_setmode(fd, _O_BINARY);
+    }
+}
+
+// Calls here are not interrupted by signals, and descriptors are never
+// non-blocking: an EAGAIN is a failure like any other.
+static int await(int fd, bool output)
+{
+    (void)fd;
+    (void)output;
+    return EAGAIN;
+}
+#else
+#include <poll.h>
+
+// An output pipe that holds just one chunk makes each write wait until the
+// reader has emptied it, and the two sides take turns instead of running at
+// once. Room for four chunks keeps them both busy. It is only a speed-up: a
+// descriptor that is no pipe, a pipe already as big, or a refusal (the user's
+// pipe memory is used up) leaves things as they are.
+static void prepare_descriptors()
+{
+#ifdef F_SETPIPE_SZ
+    const int room = 4 * 65536;
+    for (int fd = STDOUT_FILENO; fd <= STDERR_FILENO; ++fd) {
+        int size = fcntl(fd, F_GETPIPE_SZ);
+        if (size >= 0 && size < room)
+            (void)fcntl(fd, F_SETPIPE_SZ, room);
+    }
+#endif
+}
+
+// Waits until fd can be read, or written if output, after EAGAIN: another
+// process sharing the descriptor made it non-blocking. Returns 0 or an errno.
+static int await(int fd, bool output)
+{
+    struct pollfd wanted = {fd, static_cast<short>(output ? POLLOUT : POLLIN), 0};
+    while (poll(&wanted, 1, -1) < 0)
+        if (errno != EINTR)
+            return errno;
+    return 0;
+}
+#endif
+// ---- End of platform differences. ------------------------------------------
 
 uint32_t InLimit;      // the most bytes asked of one read
 int32_t Inputs;        // the size of the chunk in hand, and at the end the exit status
@@ -41,35 +105,15 @@ static int32_t put(int fd, const void *data, int32_t size);
 
 // Called when a call on fd returned -1: returns when the call should be made
 // again, and ends the run on any real failure.
-static void recover(int fd, short ready_when)
+static void recover(int fd, bool output)
 {
-    if (errno == EINTR)
+    int error = errno;
+    if (error == EINTR)
         return;
-    if (errno != EAGAIN && errno != EWOULDBLOCK)
-        fail(fd, errno);
-    // Another process sharing the descriptor made it non-blocking: wait for it
-    // rather than spin or drop data.
-    struct pollfd wanted = {fd, ready_when, 0};
-    while (poll(&wanted, 1, -1) < 0)
-        if (errno != EINTR)
-            fail(fd, errno);
-}
-
-// An output pipe that holds just one chunk makes each write wait until the
-// reader has emptied it, and the two sides take turns instead of running at
-// once. Room for four chunks keeps them both busy. It is only a speed-up: a
-// descriptor that is no pipe, a pipe already as big, or a refusal (the user's
-// pipe memory is used up) leaves things as they are.
-static void widen_pipe(int fd)
-{
-#ifdef F_SETPIPE_SZ
-    const int room = 4 * 65536;
-    int size = fcntl(fd, F_GETPIPE_SZ);
-    if (size >= 0 && size < room)
-        (void)fcntl(fd, F_SETPIPE_SZ, room);
-#else
-    (void)fd;
-#endif
+    if (error == EAGAIN || error == EWOULDBLOCK)
+        error = await(fd, output);
+    if (error != 0)
+        fail(fd, error);
 }
 
 // Reads one chunk of at most limit bytes from standard input; 0 at its end.
@@ -79,7 +123,7 @@ static int32_t take(void *data, uint32_t limit)
         ssize_t got = read(STDIN_FILENO, data, limit);
         if (got >= 0)
             return static_cast<int32_t>(got);
-        recover(STDIN_FILENO, POLLIN);
+        recover(STDIN_FILENO, false);
     }
 }
 
@@ -92,7 +136,7 @@ static int32_t put(int fd, const void *data, int32_t size)
     for (;;) {
         ssize_t wrote = write(fd, bytes + done, static_cast<size_t>(size - done));
         if (wrote < 0) {
-            recover(fd, POLLOUT);
+            recover(fd, true);
             continue;
         }
         done += static_cast<int32_t>(wrote);
@@ -106,12 +150,11 @@ static int32_t put(int fd, const void *data, int32_t size)
 
 int main()
 {
+    prepare_descriptors();
     InLimit = 65536;
     Buffer = static_cast<unsigned char *>(malloc(65536));
     if (Buffer == nullptr)
         fail(-1, errno);
-    widen_pipe(STDOUT_FILENO);
-    widen_pipe(STDERR_FILENO);
 
     do {
         Inputs = take(Buffer, InLimit);

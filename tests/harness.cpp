@@ -77,7 +77,9 @@ pid_t launch(const Launch &how)
 {
     // Everything the child needs is made before fork: it may only make
     // async-signal-safe calls until exec.
-    std::vector<std::string> args{PIPETAP_PATH};
+    std::vector<std::string> args = how.command;
+    if (args.empty())
+        args.emplace_back(PIPETAP_PATH);
     args.insert(args.end(), how.args.begin(), how.args.end());
     std::vector<char *> argv;
     for (std::string &arg : args)

@@ -26,6 +26,7 @@ std::string every_byte(size_t size, unsigned seed = 1);
 
 // Where the child's descriptors 0, 1 and 2 come from; -1 leaves one closed.
 struct Launch {
+    std::vector<std::string> command; // what to run before args; empty: the built pipetap
     int in = -1;
     int out = -1;
     int err = -1;

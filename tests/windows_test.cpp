@@ -1,0 +1,179 @@
+// The native Windows pipetap.exe, run under Wine: every byte passes unchanged
+// (no CR LF translation, no stop at Ctrl+Z), in the same order and with the
+// same failures as on POSIX.
+#include "harness.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace
+{
+
+const size_t chunk = 65536;
+
+// Wine's settings: a prefix of the build's own, and no debugging chatter on
+// standard error, which the tests compare.
+std::vector<std::string> wine_env()
+{
+    return {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
+}
+
+class Windows : public testing::Test
+{
+  protected:
+    static void SetUpTestSuite()
+    {
+        if (!available())
+            return;
+        // The first start of Wine creates its prefix and says so on standard
+        // error: do it here, where nothing is compared, one test process at a
+        // time, and with the standard descriptors open (without them the
+        // prefix is never finished).
+        int lock = open(WINE_PREFIX ".lock", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(flock(lock, LOCK_EX), 0);
+        Launch how;
+        how.command = {WINE_PATH, "cmd", "/c", "exit"};
+        how.env = wine_env();
+        how.in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        how.out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        how.err = how.out;
+        wait_for(launch(how));
+        close(how.in);
+        close(how.out);
+        close(lock);
+    }
+
+    void SetUp() override
+    {
+        if (!available())
+            GTEST_SKIP() << "MinGW-w64 cross compiler or Wine missing: Windows tests skipped";
+    }
+
+    static bool available()
+    {
+        return std::string(WINDOWS_EXE).empty() == false && std::string(WINE_PATH).empty() == false;
+    }
+
+    // Runs pipetap.exe with standard input from in (a descriptor), standard
+    // output and standard error on out and err (paths; the same path shares
+    // one file). Returns how it ended.
+    static std::string run_exe(int in, const std::string &out, const std::string &err,
+                               std::vector<std::string> args = {})
+    {
+        Launch how;
+        how.command = {WINE_PATH, WINDOWS_EXE};
+        how.args = std::move(args);
+        how.env = wine_env();
+        how.in = in;
+        how.out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        how.err = err == out ? how.out
+                             : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        pid_t pid = launch(how);
+        close(how.out);
+        if (how.err != how.out)
+            close(how.err);
+        return wait_for(pid);
+    }
+};
+
+std::string awkward_bytes()
+{
+    // CR, LF, CR LF, LF CR, Ctrl+Z at the start, middle and end of lines, NUL.
+    return std::string("\x1a"
+                       "a\r\nb\nc\rd\n\re\x1a\r\n\x1a\x1a\n\0z\r\n\x1a",
+                       22) +
+           every_byte(1000);
+}
+
+struct CopyCase {
+    std::string name;
+    std::string input;
+    bool from_pipe;
+    std::vector<std::string> args;
+};
+
+void PrintTo(const CopyCase &copy, std::ostream *out)
+{
+    *out << copy.name;
+}
+
+class WindowsCopies : public Windows, public testing::WithParamInterface<CopyCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, WindowsCopies,
+    testing::Values(CopyCase{"Empty", "", false, {}}, CopyCase{"OneByte", "\n", false, {}},
+                    CopyCase{"ChunkLessOne", every_byte(chunk - 1), false, {}},
+                    CopyCase{"Chunk", every_byte(chunk), false, {}},
+                    CopyCase{"ChunkAndOne", every_byte(chunk + 1), false, {}},
+                    CopyCase{"SeveralChunks", every_byte(3 * chunk + 999), false, {}},
+                    CopyCase{"LineEndsAndCtrlZ", awkward_bytes(), false, {}},
+                    CopyCase{"LineEndsAndCtrlZFromPipe", awkward_bytes(), true, {}},
+                    CopyCase{"SeveralChunksFromPipe", every_byte(3 * chunk + 999, 5), true, {}},
+                    CopyCase{"ArgumentsIgnored", awkward_bytes(), false, {"--help", "/?", "x"}}),
+    [](const testing::TestParamInfo<CopyCase> &info) { return info.param.name; });
+
+TEST_P(WindowsCopies, ReachBothOutputsExactly)
+{
+    TempDir dir;
+    const std::string &input = GetParam().input;
+    int in = -1;
+    int feed = -1;
+    if (GetParam().from_pipe) {
+        int fds[2];
+        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        in = fds[0];
+        feed = fds[1];
+    } else {
+        write_file(dir.path("in"), input);
+        in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    Launch how;
+    how.command = {WINE_PATH, WINDOWS_EXE};
+    how.args = GetParam().args;
+    how.env = wine_env();
+    how.in = in;
+    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    pid_t pid = launch(how);
+    close(in);
+    close(how.out);
+    close(how.err);
+    if (feed >= 0) {
+        write_all(feed, input);
+        close(feed);
+    }
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    EXPECT_TRUE(read_file(dir.path("out")) == input) << "standard output differs";
+    EXPECT_TRUE(read_file(dir.path("err")) == input) << "standard error differs";
+}
+
+TEST_F(Windows, OneFileForBothOutputsGetsEachChunkTwiceStandardOutputFirst)
+{
+    TempDir dir;
+    std::string input = every_byte(2 * chunk + 1000, 9);
+    write_file(dir.path("in"), input);
+    int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(run_exe(in, dir.path("both"), dir.path("both")), "exit 0");
+    close(in);
+    std::string expected;
+    for (size_t at = 0; at < input.size(); at += chunk)
+        expected += input.substr(at, chunk) + input.substr(at, chunk);
+    EXPECT_TRUE(read_file(dir.path("both")) == expected) << "chunks not doubled in order";
+}
+
+TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
+{
+    TempDir dir;
+    write_file(dir.path("in"), "hello\n");
+    int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(run_exe(in, "/dev/full", dir.path("err")), "exit 1");
+    close(in);
+    EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+}
+
+} // namespace
