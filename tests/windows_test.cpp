@@ -54,7 +54,7 @@ class Windows : public testing::Test
 
     static bool available()
     {
-        return std::string(WINDOWS_EXE).empty() == false && std::string(WINE_PATH).empty() == false;
+        return !std::string(WINDOWS_EXE).empty() && !std::string(WINE_PATH).empty();
     }
 
     // Runs pipetap.exe with standard input from in (a descriptor), standard
