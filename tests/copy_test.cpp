@@ -121,10 +121,8 @@ TEST(Copy, OneFileForBothOutputsGetsEachChunkTwiceStandardOutputFirst)
     close(how.out);
     EXPECT_EQ(wait_for(pid), "exit 0");
 
-    std::string expected;
-    for (size_t at = 0; at < input.size(); at += chunk)
-        expected += input.substr(at, chunk) + input.substr(at, chunk);
-    EXPECT_TRUE(read_file(dir.path("both")) == expected) << "chunks not doubled in order";
+    EXPECT_TRUE(read_file(dir.path("both")) == each_chunk_twice(input))
+        << "chunks not doubled in order";
 }
 
 class Arguments : public testing::TestWithParam<std::vector<std::string>>

@@ -73,6 +73,15 @@ std::string every_byte(size_t size, unsigned seed)
     return data;
 }
 
+std::string each_chunk_twice(const std::string &input)
+{
+    const size_t chunk = 65536;
+    std::string doubled;
+    for (size_t at = 0; at < input.size(); at += chunk)
+        doubled += input.substr(at, chunk) + input.substr(at, chunk);
+    return doubled;
+}
+
 pid_t launch(const Launch &how)
 {
     // Everything the child needs is made before fork: it may only make

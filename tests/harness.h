@@ -24,6 +24,10 @@ void write_file(const std::string &path, const std::string &data);
 // size bytes in which every byte value occurs, NUL, CR, LF and those above 127 among them.
 std::string every_byte(size_t size, unsigned seed = 1);
 
+// What one file holding both outputs gets from a file input: each 64 KiB chunk
+// twice in a row.
+std::string each_chunk_twice(const std::string &input);
+
 // Where the child's descriptors 0, 1 and 2 come from; -1 leaves one closed.
 struct Launch {
     std::vector<std::string> command; // what to run before args; empty: the built pipetap

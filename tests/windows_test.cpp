@@ -57,11 +57,11 @@ class Windows : public testing::Test
         return !std::string(WINDOWS_EXE).empty() && !std::string(WINE_PATH).empty();
     }
 
-    // Runs pipetap.exe with standard input from in (a descriptor), standard
+    // Starts pipetap.exe with standard input from in (a descriptor), standard
     // output and standard error on out and err (paths; the same path shares
-    // one file). Returns how it ended.
-    static std::string run_exe(int in, const std::string &out, const std::string &err,
-                               std::vector<std::string> args = {})
+    // one file).
+    static pid_t start_exe(int in, const std::string &out, const std::string &err,
+                           std::vector<std::string> args = {})
     {
         Launch how;
         how.command = {WINE_PATH, WINDOWS_EXE};
@@ -75,7 +75,7 @@ class Windows : public testing::Test
         close(how.out);
         if (how.err != how.out)
             close(how.err);
-        return wait_for(pid);
+        return pid;
     }
 };
 
@@ -132,17 +132,8 @@ TEST_P(WindowsCopies, ReachBothOutputsExactly)
         write_file(dir.path("in"), input);
         in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
     }
-    Launch how;
-    how.command = {WINE_PATH, WINDOWS_EXE};
-    how.args = GetParam().args;
-    how.env = wine_env();
-    how.in = in;
-    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    pid_t pid = launch(how);
+    pid_t pid = start_exe(in, dir.path("out"), dir.path("err"), GetParam().args);
     close(in);
-    close(how.out);
-    close(how.err);
     if (feed >= 0) {
         write_all(feed, input);
         close(feed);
@@ -158,12 +149,11 @@ TEST_F(Windows, OneFileForBothOutputsGetsEachChunkTwiceStandardOutputFirst)
     std::string input = every_byte(2 * chunk + 1000, 9);
     write_file(dir.path("in"), input);
     int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(run_exe(in, dir.path("both"), dir.path("both")), "exit 0");
+    pid_t pid = start_exe(in, dir.path("both"), dir.path("both"));
     close(in);
-    std::string expected;
-    for (size_t at = 0; at < input.size(); at += chunk)
-        expected += input.substr(at, chunk) + input.substr(at, chunk);
-    EXPECT_TRUE(read_file(dir.path("both")) == expected) << "chunks not doubled in order";
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    EXPECT_TRUE(read_file(dir.path("both")) == each_chunk_twice(input))
+        << "chunks not doubled in order";
 }
 
 TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
@@ -171,8 +161,9 @@ TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
     TempDir dir;
     write_file(dir.path("in"), "hello\n");
     int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(run_exe(in, "/dev/full", dir.path("err")), "exit 1");
+    pid_t pid = start_exe(in, "/dev/full", dir.path("err"));
     close(in);
+    EXPECT_EQ(wait_for(pid), "exit 1");
     EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
 
