@@ -4,8 +4,9 @@
 //
 // A chunk is what one read returns, at most 64 KiB. It goes out whole to
 // standard output, then whole to standard error, before the next read. At end
-// of input the last cycle makes two zero-byte writes and the program exits 0.
-// Any failure ends it at once with status 1 and one line on standard error.
+// of input the last cycle makes two zero-byte writes, both outputs are closed
+// and the program exits 0. Any failure ends it at once with status 1 and one
+// line on standard error.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -13,7 +14,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// The most bytes one read brings in, and so the size of the one buffer.
+constexpr uint32_t ChunkSize = 65536;
 
 // ---- Platform differences: all of them are here. ------------------------
 #ifdef _WIN32
@@ -23,7 +28,21 @@
 
 // The Windows C runtime names its descriptor calls with an underscore.
 #define read _read
-#define write _write
+#define close _close
+
+// The runtime reports a write to a pipe whose reader has gone as EINVAL; the
+// system's own error code (broken, closing or unconnected pipe) tells that
+// case apart.
+static int write_or_broken_pipe(int fd, const void *data, size_t size)
+{
+    int wrote = _write(fd, data, static_cast<unsigned>(size));
+    if (wrote < 0 && errno == EINVAL &&
+        (_doserrno == ERROR_BROKEN_PIPE || _doserrno == ERROR_NO_DATA ||
+         _doserrno == ERROR_PIPE_NOT_CONNECTED))
+        errno = EPIPE;
+    return wrote;
+}
+#define write write_or_broken_pipe
 
 // The runtime opens the standard descriptors in text mode, which would turn
 // LF into CR LF and stop input at a Ctrl+Z byte. Switch every one that is not
@@ -39,6 +58,13 @@ static void prepare_descriptors()
     }
 }
 
+// Windows has no inode numbers to tell that two descriptors share a file.
+static bool is_input_file(int fd)
+{
+    (void)fd;
+    return false;
+}
+
 // Calls here are not interrupted by signals, and descriptors are never
 // non-blocking: an EAGAIN is a failure like any other.
 static int await(int fd, bool output)
@@ -50,7 +76,7 @@ static int await(int fd, bool output)
 #else
 #include <poll.h>
 
-// An output pipe that holds just one chunk makes each write wait until the
+// An output pipe with room for about one chunk makes each write wait until the
 // reader has emptied it, and the two sides take turns instead of running at
 // once. Room for four chunks keeps them both busy. It is only a speed-up: a
 // descriptor that is no pipe, a pipe already as big, or a refusal (the user's
@@ -58,13 +84,29 @@ static int await(int fd, bool output)
 static void prepare_descriptors()
 {
 #ifdef F_SETPIPE_SZ
-    const int room = 4 * 65536;
+    const int room = 4 * ChunkSize;
     for (int fd = STDOUT_FILENO; fd <= STDERR_FILENO; ++fd) {
         int size = fcntl(fd, F_GETPIPE_SZ);
         if (size >= 0 && size < room)
             (void)fcntl(fd, F_SETPIPE_SZ, room);
     }
 #endif
+}
+
+// Whether fd writes to the regular file that standard input reads, with some
+// of it still unread: the copy would feed itself until the disk is full. A
+// descriptor that cannot be looked at is left for its first use to report.
+static bool is_input_file(int fd)
+{
+    struct stat input;
+    struct stat output;
+    if (fstat(STDIN_FILENO, &input) != 0 || fstat(fd, &output) != 0)
+        return false;
+    if (!S_ISREG(input.st_mode) || !S_ISREG(output.st_mode) || input.st_dev != output.st_dev ||
+        input.st_ino != output.st_ino)
+        return false;
+    off_t offset = lseek(STDIN_FILENO, 0, SEEK_CUR);
+    return offset >= 0 && offset < input.st_size;
 }
 
 // Waits until fd can be read, or written if output, after EAGAIN: another
@@ -83,13 +125,15 @@ static int await(int fd, bool output)
 uint32_t InLimit;      // the most bytes asked of one read
 int32_t Inputs;        // the size of the chunk in hand, and at the end the exit status
 unsigned char *Buffer; // the one chunk buffer, reused by every cycle
+bool ErrorMidLine;     // the last byte written to standard error was not a newline
 
 static int32_t put(int fd, const void *data, int32_t size);
 
 // Ends the run after a failure on descriptor fd (-1 for none). A standard
 // error that failed gets no message, so writing the message can fail only
-// once: put() then comes back here for standard error and exits.
-[[noreturn]] static void fail(int fd, int error)
+// once: put() then comes back here for standard error and exits. The message
+// starts a line of its own, after whatever data standard error has shown.
+[[noreturn]] static void fail(int fd, const char *reason)
 {
     if (fd != STDERR_FILENO) {
         const char *stream = fd == STDIN_FILENO    ? "standard input: "
@@ -97,7 +141,8 @@ static int32_t put(int fd, const void *data, int32_t size);
                                                    : "";
         char message[256];
         // A message too long for the array is cut short, still a string.
-        if (snprintf(message, sizeof message, "pipetap: %s%s\n", stream, strerror(error)) > 0)
+        if (snprintf(message, sizeof message, "%spipetap: %s%s\n", ErrorMidLine ? "\n" : "", stream,
+                     reason) > 0)
             put(STDERR_FILENO, message, static_cast<int32_t>(strlen(message)));
     }
     exit(1);
@@ -113,7 +158,7 @@ static void recover(int fd, bool output)
     if (error == EAGAIN || error == EWOULDBLOCK)
         error = await(fd, output);
     if (error != 0)
-        fail(fd, error);
+        fail(fd, strerror(error));
 }
 
 // Reads one chunk of at most limit bytes from standard input; 0 at its end.
@@ -140,27 +185,42 @@ static int32_t put(int fd, const void *data, int32_t size)
             continue;
         }
         done += static_cast<int32_t>(wrote);
+        if (fd == STDERR_FILENO && wrote > 0)
+            ErrorMidLine = bytes[done - 1] != '\n';
         if (done == size)
             return size;
         // Taking nothing of what is left would never end; call it a full device.
         if (wrote == 0)
-            fail(fd, ENOSPC);
+            fail(fd, strerror(ENOSPC));
     }
 }
 
 int main()
 {
+    // Checked before anything is written, so the file is left as it was.
+    if (is_input_file(STDERR_FILENO))
+        fail(STDERR_FILENO, "input file is output file");
+    if (is_input_file(STDOUT_FILENO))
+        fail(STDOUT_FILENO, "input file is output file");
     prepare_descriptors();
-    InLimit = 65536;
-    Buffer = static_cast<unsigned char *>(malloc(65536));
+    InLimit = ChunkSize;
+    Buffer = static_cast<unsigned char *>(malloc(ChunkSize));
     if (Buffer == nullptr)
-        fail(-1, errno);
+        fail(-1, strerror(errno));
 
     do {
         Inputs = take(Buffer, InLimit);
         Inputs = put(STDOUT_FILENO, Buffer, Inputs);
         Inputs = put(STDERR_FILENO, Buffer, Inputs);
     } while (Inputs != 0);
+
+    // Some file systems report a failed write only when the file is closed
+    // (NFS, quotas). An interrupted close is not made again: the descriptor
+    // is gone either way, and whether the data arrived is unknown.
+    if (close(STDOUT_FILENO) != 0)
+        fail(STDOUT_FILENO, strerror(errno));
+    if (close(STDERR_FILENO) != 0)
+        fail(STDERR_FILENO, strerror(errno));
 
     free(Buffer);
     exit(Inputs);

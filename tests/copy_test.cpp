@@ -74,8 +74,8 @@ TEST(Copy, KeepsNulCarriageReturnAndHighBytes)
 }
 
 // The whole record of calls for a file input: one read of 65536 bytes per
-// cycle, each chunk written once to 1 and then once to 2, and a last cycle
-// that reads 0 and makes two zero-byte writes.
+// cycle, each chunk written once to 1 and then once to 2, a last cycle that
+// reads 0 and makes two zero-byte writes, and the closes of 1 and 2.
 struct CallsCase {
     size_t size;
     std::vector<std::string> calls;
@@ -88,17 +88,20 @@ class ExactCalls : public testing::TestWithParam<CallsCase>
 INSTANTIATE_TEST_SUITE_P(
     Copy, ExactCalls,
     testing::Values(
-        CallsCase{0, {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
+        CallsCase{
+            0,
+            {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}},
         CallsCase{5,
                   {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5", "read 0 65536 = 0",
-                   "write 1 0 = 0", "write 2 0 = 0"}},
+                   "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}},
         CallsCase{chunk,
                   {"read 0 65536 = 65536", "write 1 65536 = 65536", "write 2 65536 = 65536",
-                   "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}},
+                   "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0",
+                   "close 2 = 0"}},
         CallsCase{chunk + 1,
                   {"read 0 65536 = 65536", "write 1 65536 = 65536", "write 2 65536 = 65536",
                    "read 0 65536 = 1", "write 1 1 = 1", "write 2 1 = 1", "read 0 65536 = 0",
-                   "write 1 0 = 0", "write 2 0 = 0"}}));
+                   "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}}));
 
 TEST_P(ExactCalls, AreThreePerChunk)
 {

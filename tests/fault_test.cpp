@@ -1,12 +1,26 @@
 // Calls that do not go as planned, scripted through the recording library:
 // short writes, interrupted and would-block calls are ridden out without a
-// byte lost; real failures end the run with status 1 and one message.
+// byte lost; real failures, a failed close among them, end the run with
+// status 1 and one message on a line of its own.
 #include "harness.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
+
+Script with_poll(Script script, std::string poll)
+{
+    script.poll = std::move(poll);
+    return script;
+}
+
+Script with_closes(Script script, std::string close1, std::string close2)
+{
+    script.close1 = std::move(close1);
+    script.close2 = std::move(close2);
+    return script;
+}
 
 std::string repeat(const std::string &action, int times)
 {
@@ -57,7 +71,8 @@ TEST(Faults, ShortWriteIsFinishedWithTheRest)
     EXPECT_EQ(result.calls,
               (std::vector<std::string>{"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
                                         "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1",
-                                        "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"}));
+                                        "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
+                                        "close 1 = 0", "close 2 = 0"}));
 }
 
 // An interrupted call is made again at once; one that would block waits in
@@ -77,7 +92,8 @@ class Retries : public testing::TestWithParam<RetryCase>
 {
 };
 
-const std::vector<std::string> tail{"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0"};
+const std::vector<std::string> tail{"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
+                                    "close 1 = 0", "close 2 = 0"};
 
 std::vector<std::string> with_tail(std::vector<std::string> calls)
 {
@@ -107,11 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
         RetryCase{"StandardErrorEAGAIN", actions("", "", "EAGAIN"),
                   with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
                              "poll 2 out = 1", "write 2 5 = 5"})},
+        RetryCase{"PollEINTR", with_poll(actions("", "EAGAIN", ""), "EINTR EINTR"),
+                  with_tail({"read 0 65536 = 5", "write 1 5 = -1 EAGAIN", "poll 1 out = -1 EINTR",
+                             "poll 1 out = -1 EINTR", "poll 1 out = 1", "write 1 5 = 5",
+                             "write 2 5 = 5"})},
         RetryCase{"ZeroByteWriteEINTR",
                   actions("", "- EINTR", "- EAGAIN"),
                   {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5", "read 0 65536 = 0",
                    "write 1 0 = -1 EINTR", "write 1 0 = 0", "write 2 0 = -1 EAGAIN",
-                   "poll 2 out = 1", "write 2 0 = 0"}}),
+                   "poll 2 out = 1", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}}),
     [](const testing::TestParamInfo<RetryCase> &info) { return info.param.name; });
 
 TEST_P(Retries, LoseNothing)
@@ -124,13 +144,15 @@ TEST_P(Retries, LoseNothing)
 }
 
 // Real failures: status 1 at once, one line on standard error unless it is
-// standard error that failed, and standard error never ahead of standard output.
+// standard error that failed, and standard error never ahead of standard
+// output. The message starts a line of its own after data that did not end one.
 struct FailureCase {
     std::string name;
     Script script;
     std::string out;
     std::string err;
     std::string last_call;
+    std::string input = "hello";
 };
 
 void PrintTo(const FailureCase &failure, std::ostream *out)
@@ -148,7 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ReadEIO", actions("EIO", "", ""), "",
                     "pipetap: standard input: Input/output error\n", "write 2 44 = 44"},
         FailureCase{"ReadEIOLater", actions("<2 EIO", "", ""), "he",
-                    "hepipetap: standard input: Input/output error\n", "write 2 44 = 44"},
+                    "he\npipetap: standard input: Input/output error\n", "write 2 45 = 45"},
+        FailureCase{"ReadEIOAfterLine", actions("<6 EIO", "", ""), "hello\n",
+                    "hello\npipetap: standard input: Input/output error\n", "write 2 44 = 44",
+                    "hello\nworld"},
         FailureCase{"StandardOutputENOSPC", actions("", "ENOSPC", ""), "",
                     "pipetap: standard output: No space left on device\n", "write 2 50 = 50"},
         FailureCase{"StandardOutputEBADF", actions("", "EBADF", ""), "",
@@ -160,7 +185,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"StandardOutputFailsAfterShortWrite", actions("", "<2 EIO", ""), "he",
                     "pipetap: standard output: Input/output error\n", "write 2 45 = 45"},
         FailureCase{"StandardOutputZeroByteWriteEBADF", actions("", "- EBADF", ""), "hello",
-                    "hellopipetap: standard output: Bad file descriptor\n", "write 2 46 = 46"},
+                    "hello\npipetap: standard output: Bad file descriptor\n", "write 2 47 = 47"},
+        FailureCase{"PollFails", with_poll(actions("", "EAGAIN", ""), "EINTR ENOMEM"), "",
+                    "pipetap: standard output: Cannot allocate memory\n", "write 2 49 = 49"},
+        FailureCase{"PollFailsOnInput", with_poll(actions("EAGAIN", "", ""), "EINVAL"), "",
+                    "pipetap: standard input: Invalid argument\n", "write 2 42 = 42"},
+        FailureCase{"StandardOutputCloseEIO", with_closes({}, "EIO", ""), "hello",
+                    "hello\npipetap: standard output: Input/output error\n", "write 2 46 = 46"},
+        FailureCase{"StandardOutputCloseEDQUOT", with_closes({}, "EDQUOT", ""), "hello\n",
+                    "hello\npipetap: standard output: Disk quota exceeded\n", "write 2 46 = 46",
+                    "hello\n"},
+        FailureCase{"StandardOutputCloseEINTR", with_closes({}, "EINTR", ""), "",
+                    "pipetap: standard output: Interrupted system call\n", "write 2 50 = 50", ""},
+        FailureCase{"StandardErrorCloseEIO", with_closes({}, "", "EIO"), "hello", "hello",
+                    "close 2 = -1 EIO"},
         FailureCase{"StandardErrorENOSPC", actions("", "", "ENOSPC"), "hello", "",
                     "write 2 5 = -1 ENOSPC"},
         FailureCase{"StandardErrorEBADF", actions("", "", "EBADF"), "hello", "",
@@ -174,17 +212,31 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MessageCannotBeWritten", actions("", "EIO", "EIO"), "", "",
                     "write 2 45 = -1 EIO"},
         FailureCase{"MessageWrittenInPieces", actions("", "EPIPE", "<10 EINTR <10"), "",
-                    "pipetap: standard output: Broken pipe\n", "write 2 18 = 18"}),
+                    "pipetap: standard output: Broken pipe\n", "write 2 18 = 18"},
+        FailureCase{"MessageWaitsWhileStandardErrorWouldBlock", actions("", "EIO", "EAGAIN"), "",
+                    "pipetap: standard output: Input/output error\n", "write 2 45 = 45"}),
     [](const testing::TestParamInfo<FailureCase> &info) { return info.param.name; });
 
 TEST_P(Failures, EndTheRunWithStatusOneAndOneMessage)
 {
-    Outcome result = run("hello", GetParam().script);
+    Outcome result = run(GetParam().input, GetParam().script);
     EXPECT_EQ(result.ended, "exit 1");
     EXPECT_EQ(result.out, GetParam().out);
     EXPECT_EQ(result.err, GetParam().err);
     ASSERT_FALSE(result.calls.empty());
     EXPECT_EQ(result.calls.back(), GetParam().last_call);
+}
+
+TEST(Faults, FailedCloseIsNotMadeAgain)
+{
+    for (const Script &script : {with_closes({}, "EINTR", ""), with_closes({}, "", "EINTR")}) {
+        Outcome result = run("hello", script);
+        EXPECT_EQ(result.ended, "exit 1");
+        size_t closes = 0;
+        for (const std::string &call : result.calls)
+            closes += call.rfind("close ", 0) == 0;
+        EXPECT_EQ(closes, script.close1.empty() ? 2U : 1U);
+    }
 }
 
 TEST(Faults, FailedAllocationIsReportedBeforeAnyRead)

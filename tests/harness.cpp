@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -125,6 +126,12 @@ pid_t launch(const Launch &how)
             close(i);
     }
     signal(SIGPIPE, how.ignore_sigpipe ? SIG_IGN : SIG_DFL);
+    if (how.file_size_limit > 0) {
+        const struct rlimit limit = {static_cast<rlim_t>(how.file_size_limit),
+                                     static_cast<rlim_t>(how.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(126);
+    }
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
 }
@@ -160,6 +167,12 @@ std::vector<std::string> recording_env(const std::string &log_path, const Script
         env.push_back("TAP_WRITE1=" + script.write1);
     if (!script.write2.empty())
         env.push_back("TAP_WRITE2=" + script.write2);
+    if (!script.poll.empty())
+        env.push_back("TAP_POLL=" + script.poll);
+    if (!script.close1.empty())
+        env.push_back("TAP_CLOSE1=" + script.close1);
+    if (!script.close2.empty())
+        env.push_back("TAP_CLOSE2=" + script.close2);
     if (script.fail_malloc)
         env.emplace_back("TAP_MALLOC=fail");
     return env;
@@ -205,26 +218,35 @@ Outcome run(const std::string &input, const Script &script)
 std::string check_calls(const std::vector<std::string> &calls)
 {
     // Expected next: a read, or the writes of chunk_size bytes to descriptor
-    // writing, of which left are still to go.
+    // writing, of which left are still to go; after the end, closes of 1 and 2.
     long chunk_size = -1;
     int writing = 0;
     long left = 0;
     bool ended = false;
+    int closed = 0;
     for (size_t i = 0; i < calls.size(); ++i) {
         std::istringstream call(calls[i]);
         std::string name, equals, error;
         int fd = -1;
         long asked = 0, result = 0;
         std::string where = "call " + std::to_string(i + 1) + " \"" + calls[i] + "\": ";
-        if (ended)
-            return where + "after the end of input";
-        call >> name >> fd >> asked >> equals >> result >> error;
+        call >> name >> fd;
+        if (ended) {
+            if (name != "close" || fd != closed + 1)
+                return where + "after the end of input, other than closing 1, then 2";
+            closed = fd;
+            continue;
+        }
+        call >> asked >> equals >> result >> error;
         if (name == "poll")
             return where + "poll without EAGAIN";
         if (result < 0 && error == "EAGAIN") {
-            if (i + 1 == calls.size() || calls[i + 1].rfind("poll " + std::to_string(fd), 0) != 0)
+            // Interrupted polls are made again.
+            const std::string poll = "poll " + std::to_string(fd);
+            if (i + 1 == calls.size() || calls[i + 1].rfind(poll, 0) != 0)
                 return where + "EAGAIN not followed by a poll on its descriptor";
-            ++i;
+            while (i + 1 < calls.size() && calls[i + 1].rfind(poll, 0) == 0)
+                ++i;
         }
         if (name == "read") {
             if (writing != 0)
@@ -257,7 +279,9 @@ std::string check_calls(const std::vector<std::string> &calls)
             ended = chunk_size == 0;
         }
     }
-    return ended ? "" : "the calls end before a cycle that reads 0";
+    if (!ended)
+        return "the calls end before a cycle that reads 0";
+    return closed == 2 ? "" : "the calls end before both outputs are closed";
 }
 
 std::string drain(int fd)

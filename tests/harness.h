@@ -37,6 +37,7 @@ struct Launch {
     std::vector<std::string> args;
     std::vector<std::string> env; // NAME=VALUE, added to this process's environment
     bool ignore_sigpipe = false;
+    long file_size_limit = 0; // bytes; 0 for none
 };
 
 pid_t launch(const Launch &how);
@@ -56,6 +57,9 @@ struct Script {
     std::string read0;  // actions for the reads of descriptor 0
     std::string write1; // ... the writes to descriptor 1
     std::string write2; // ... the writes to descriptor 2
+    std::string poll;   // ... the polls on descriptors 0 to 2
+    std::string close1; // ... the close of descriptor 1
+    std::string close2; // ... the close of descriptor 2
     bool fail_malloc = false;
     std::vector<std::string> args;
 };
@@ -71,7 +75,8 @@ std::vector<std::string> read_lines(const std::string &path);
 
 // Checks recorded calls against the copy's rules: each chunk read goes whole
 // to descriptor 1, then whole to descriptor 2, before the next read; every
-// EAGAIN is followed by a poll on its descriptor; the last cycle reads 0.
+// EAGAIN is followed by a poll on its descriptor; the last cycle reads 0, and
+// then descriptor 1 and descriptor 2 are closed, in that order.
 // Returns "" or what broke the rules.
 std::string check_calls(const std::vector<std::string> &calls);
 

@@ -1,16 +1,18 @@
-// Test-only LD_PRELOAD library: records each read, write and poll that the
-// program makes on descriptors 0, 1 and 2, and can script their results.
+// Test-only LD_PRELOAD library: records each read, write, poll and close that
+// the program makes on descriptors 0, 1 and 2, and can script their results.
 //
 //   TAP_LOG=PATH     append one line per call to PATH, such as
-//                    "read 0 65536 = 100", "write 1 100 = -1 EAGAIN", "poll 1 out = 1"
-//   TAP_READ0, TAP_WRITE1, TAP_WRITE2
+//                    "read 0 65536 = 100", "write 1 100 = -1 EAGAIN",
+//                    "poll 1 out = 1", "close 1 = 0"
+//   TAP_READ0, TAP_WRITE1, TAP_WRITE2, TAP_POLL, TAP_CLOSE1, TAP_CLOSE2
 //                    space-separated actions for the successive calls of that
 //                    kind; calls past the end of the list run as usual:
 //                      -      run the call as usual
-//                      <N     run it, asking for at most N bytes
-//                      0      return 0 without running it
+//                      <N     run it, asking for at most N bytes (read, write)
+//                      0      return 0 without running it (read, write)
 //                      ENAME  return -1 with that errno (EINTR, EAGAIN, EIO,
-//                             ENOSPC, EBADF, EPIPE)
+//                             ENOSPC, EBADF, EPIPE, ENOMEM, EINVAL, EDQUOT);
+//                             a close is made all the same, as Linux does
 //   TAP_MALLOC=fail  a malloc of 65536 bytes returns null with ENOMEM
 
 #include <dlfcn.h>
@@ -34,6 +36,7 @@ template <typename Function> Function next(const char *name)
 using ReadFunction = ssize_t (*)(int, void *, size_t);
 using WriteFunction = ssize_t (*)(int, const void *, size_t);
 using PollFunction = int (*)(struct pollfd *, nfds_t, int);
+using CloseFunction = int (*)(int);
 using MallocFunction = void *(*)(size_t);
 
 struct ErrnoName {
@@ -41,7 +44,8 @@ struct ErrnoName {
     const char *name;
 };
 const ErrnoName errno_names[] = {{EINTR, "EINTR"},   {EAGAIN, "EAGAIN"}, {EIO, "EIO"},
-                                 {ENOSPC, "ENOSPC"}, {EBADF, "EBADF"},   {EPIPE, "EPIPE"}};
+                                 {ENOSPC, "ENOSPC"}, {EBADF, "EBADF"},   {EPIPE, "EPIPE"},
+                                 {ENOMEM, "ENOMEM"}, {EINVAL, "EINVAL"}, {EDQUOT, "EDQUOT"}};
 
 const char *errno_name(int number)
 {
@@ -117,6 +121,9 @@ struct Script {
 Script read0{"TAP_READ0"};
 Script write1{"TAP_WRITE1"};
 Script write2{"TAP_WRITE2"};
+Script poll_script{"TAP_POLL"};
+Script close1{"TAP_CLOSE1"};
+Script close2{"TAP_CLOSE2"};
 
 // Applies the next action of script: returns true with *result set when the
 // call must not run, or false with *count possibly lowered.
@@ -183,10 +190,18 @@ extern "C" ssize_t write(int fd, const void *data, size_t count)
 extern "C" int poll(struct pollfd *fds, nfds_t count, int timeout)
 {
     static PollFunction real_poll = next<PollFunction>("poll");
-    int result = real_poll(fds, count, timeout);
-    if (count == 1 && fds[0].fd >= 0 && fds[0].fd <= 2)
-        record("poll %d %s = %d\n", fds[0].fd, fds[0].events == POLLIN ? "in" : "out", result);
-    return result;
+    if (count != 1 || fds[0].fd < 0 || fds[0].fd > 2)
+        return real_poll(fds, count, timeout);
+    size_t unused = 0;
+    ssize_t result = 0;
+    if (!scripted(&poll_script, &unused, &result))
+        result = real_poll(fds, count, timeout);
+    const char *direction = fds[0].events == POLLIN ? "in" : "out";
+    if (result < 0)
+        record("poll %d %s = -1 %s\n", fds[0].fd, direction, errno_name(errno));
+    else
+        record("poll %d %s = %zd\n", fds[0].fd, direction, result);
+    return static_cast<int>(result);
 }
 
 extern "C" int __poll_chk(struct pollfd *fds, nfds_t count, int timeout, size_t room)
@@ -194,6 +209,29 @@ extern "C" int __poll_chk(struct pollfd *fds, nfds_t count, int timeout, size_t 
     if (count > room / sizeof *fds)
         abort();
     return poll(fds, count, timeout);
+}
+
+extern "C" int close(int fd)
+{
+    static CloseFunction real_close = next<CloseFunction>("close");
+    if (fd != 1 && fd != 2)
+        return real_close(fd);
+    size_t unused = 0;
+    ssize_t result = 0;
+    int closed = real_close(fd);
+    if (!scripted(fd == 1 ? &close1 : &close2, &unused, &result))
+        result = closed;
+    if (result < 0)
+        record("close %d = -1 %s\n", fd, errno_name(errno));
+    else
+        record("close %d = %zd\n", fd, result);
+    return static_cast<int>(result);
+}
+
+// glibc's other name for the same call.
+extern "C" int __close(int fd)
+{
+    return close(fd);
 }
 
 extern "C" void *malloc(size_t size)

@@ -217,16 +217,35 @@ TEST_P(ReaderGone, EndsTheRun)
     EXPECT_EQ(read_file(dir.path("other")), GetParam().other_output);
 }
 
-// An output pipe that holds a single chunk is widened to hold four, so the
-// program and its reader can run at once; a wider one and the input are left
-// as they are.
-TEST(System, OutputPipesAreWidenedNeverNarrowed)
+// An output pipe with room for less than four chunks is widened to four, so
+// the program and its reader can run at once; a wider one and the input are
+// left as they are.
+struct WidenCase {
+    int out_before;
+    int err_before;
+    int out_after;
+    int err_after;
+};
+
+class Widening : public testing::TestWithParam<WidenCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(System, Widening,
+                         testing::Values(WidenCase{4096, 65536, 4 * 65536, 4 * 65536},
+                                         WidenCase{2 * 65536, 8 * 65536, 4 * 65536, 8 * 65536}),
+                         [](const testing::TestParamInfo<WidenCase> &info) {
+                             return "out_" + std::to_string(info.param.out_before) + "_err_" +
+                                    std::to_string(info.param.err_before);
+                         });
+
+TEST_P(Widening, OutputPipesAreWidenedNeverNarrowed)
 {
     const int chunk = 65536;
     Pipe in, out, err;
     ASSERT_EQ(fcntl(in.write_end, F_SETPIPE_SZ, chunk), chunk);
-    ASSERT_EQ(fcntl(out.write_end, F_SETPIPE_SZ, chunk), chunk);
-    ASSERT_EQ(fcntl(err.write_end, F_SETPIPE_SZ, 8 * chunk), 8 * chunk);
+    ASSERT_EQ(fcntl(out.write_end, F_SETPIPE_SZ, GetParam().out_before), GetParam().out_before);
+    ASSERT_EQ(fcntl(err.write_end, F_SETPIPE_SZ, GetParam().err_before), GetParam().err_before);
     Launch how;
     how.in = in.read_end;
     how.out = out.write_end;
@@ -235,8 +254,76 @@ TEST(System, OutputPipesAreWidenedNeverNarrowed)
     in.close_write();
     EXPECT_EQ(wait_for(pid), "exit 0");
     EXPECT_EQ(fcntl(in.read_end, F_GETPIPE_SZ), chunk);
-    EXPECT_EQ(fcntl(out.read_end, F_GETPIPE_SZ), 4 * chunk);
-    EXPECT_EQ(fcntl(err.read_end, F_GETPIPE_SZ), 8 * chunk);
+    EXPECT_EQ(fcntl(out.read_end, F_GETPIPE_SZ), GetParam().out_after);
+    EXPECT_EQ(fcntl(err.read_end, F_GETPIPE_SZ), GetParam().err_after);
+}
+
+// Standard input's own file as an output would be copied onto its own end
+// until the disk is full: refused before any byte is written, as long as some
+// of the input is still unread. The file size limit stops a run that is not
+// refused from filling the disk.
+struct SameFileCase {
+    std::string name;
+    bool out_is_input;
+    bool err_is_input;
+    off_t already_read;
+    std::string ended;
+    std::string message;
+};
+
+void PrintTo(const SameFileCase &same, std::ostream *out)
+{
+    *out << same.name;
+}
+
+class InputIsOutput : public testing::TestWithParam<SameFileCase>
+{
+};
+
+const std::string same_file_content = "first line\nsecond line\n";
+const std::string refused = "pipetap: standard output: input file is output file\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    System, InputIsOutput,
+    testing::Values(SameFileCase{"StandardOutput", true, false, 0, "exit 1", refused},
+                    SameFileCase{"StandardOutputPartlyRead", true, false, 5, "exit 1", refused},
+                    SameFileCase{"StandardError", false, true, 0, "exit 1", ""},
+                    SameFileCase{"BothOutputs", true, true, 0, "exit 1", ""},
+                    SameFileCase{"InputAtItsEnd", true, true,
+                                 static_cast<off_t>(same_file_content.size()), "exit 0", ""}),
+    [](const testing::TestParamInfo<SameFileCase> &info) { return info.param.name; });
+
+TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
+{
+    TempDir dir;
+    write_file(dir.path("file"), same_file_content);
+    Launch how;
+    how.in = open(dir.path("file").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(lseek(how.in, GetParam().already_read, SEEK_SET), GetParam().already_read);
+    int appending = open(dir.path("file").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.out = GetParam().out_is_input ? appending : other;
+    how.err = GetParam().err_is_input ? appending : other;
+    how.env = recording_env(dir.path("log"));
+    how.file_size_limit = 1 << 20;
+    pid_t pid = launch(how);
+    close(how.in);
+    close(appending);
+    close(other);
+    EXPECT_EQ(wait_for(pid), GetParam().ended);
+    EXPECT_EQ(read_file(dir.path("file")), same_file_content);
+    EXPECT_EQ(read_file(dir.path("other")), GetParam().message);
+    if (GetParam().ended == "exit 0")
+        return;
+    // Not even the zero-byte writes: the only call is the message, if any.
+    std::vector<std::string> calls;
+    if (access(dir.path("log").c_str(), F_OK) == 0)
+        calls = read_lines(dir.path("log"));
+    std::vector<std::string> message_only;
+    if (!GetParam().message.empty())
+        message_only.push_back("write 2 " + std::to_string(refused.size()) + " = " +
+                               std::to_string(refused.size()));
+    EXPECT_EQ(calls, message_only);
 }
 
 // Both outputs get each piece before the next piece is even written.

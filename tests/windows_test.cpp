@@ -167,4 +167,31 @@ TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
     EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
 
+// Windows has no SIGPIPE: a reader that went away is an ordinary failure,
+// reported as the broken pipe it is, on a line of its own.
+TEST_F(Windows, ReaderGoneIsABrokenPipe)
+{
+    TempDir dir;
+    write_file(dir.path("in"), std::string(16 * chunk, 'x'));
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    Launch how;
+    how.command = {WINE_PATH, WINDOWS_EXE};
+    how.env = wine_env();
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    how.out = fds[1];
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    pid_t pid = launch(how);
+    close(how.in);
+    close(how.out);
+    close(how.err);
+    EXPECT_EQ(read_some(fds[0], 1, 30000).size(), 1U);
+    close(fds[0]);
+    EXPECT_EQ(wait_for(pid), "exit 1");
+    std::string err = read_file(dir.path("err"));
+    const std::string message = "\npipetap: standard output: Broken pipe\n";
+    ASSERT_GE(err.size(), message.size());
+    EXPECT_EQ(err.substr(err.size() - message.size()), message);
+}
+
 } // namespace
