@@ -68,6 +68,24 @@ TEST(System, FullStandardOutputFailsWithItsMessage)
     EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
 
+// Past the file size limit the default SIGXFSZ ends the run, as it ends tee.
+TEST(System, FileSizeLimitEndsTheRunBySignal)
+{
+    TempDir dir;
+    write_file(dir.path("in"), every_byte(100000));
+    Launch how;
+    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.file_size_limit = 4096;
+    pid_t pid = launch(how);
+    close(how.in);
+    close(how.out);
+    close(how.err);
+    EXPECT_EQ(wait_for(pid), "signal " + std::to_string(SIGXFSZ));
+    EXPECT_EQ(read_file(dir.path("out")).size(), 4096U);
+}
+
 // Each standard descriptor closed in turn.
 struct ClosedCase {
     int closed;
