@@ -15,5 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Linked statically: the .exe needs no MinGW DLLs beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+# Linked statically: the .exe needs no MinGW DLLs beside it. No link time in
+# its header, so that the same source gives the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
