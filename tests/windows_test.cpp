@@ -3,6 +3,7 @@
 // same failures as on POSIX.
 #include "harness.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -12,6 +13,14 @@ namespace
 {
 
 const size_t chunk = 65536;
+
+// The pipetap.exe under test: the one this build made, or the one that
+// PIPETAP_WINDOWS_EXE names, such as a release's.
+std::string windows_exe()
+{
+    const char *chosen = std::getenv("PIPETAP_WINDOWS_EXE");
+    return chosen != nullptr && *chosen != '\0' ? chosen : WINDOWS_EXE;
+}
 
 // Wine's settings: a prefix of the build's own, and no debugging chatter on
 // standard error, which the tests compare.
@@ -54,7 +63,7 @@ class Windows : public testing::Test
 
     static bool available()
     {
-        return !std::string(WINDOWS_EXE).empty() && !std::string(WINE_PATH).empty();
+        return !windows_exe().empty() && !std::string(WINE_PATH).empty();
     }
 
     // Starts pipetap.exe with standard input from in (a descriptor), standard
@@ -64,7 +73,7 @@ class Windows : public testing::Test
                            std::vector<std::string> args = {})
     {
         Launch how;
-        how.command = {WINE_PATH, WINDOWS_EXE};
+        how.command = {WINE_PATH, windows_exe()};
         how.args = std::move(args);
         how.env = wine_env();
         how.in = in;
@@ -176,7 +185,7 @@ TEST_F(Windows, ReaderGoneIsABrokenPipe)
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     Launch how;
-    how.command = {WINE_PATH, WINDOWS_EXE};
+    how.command = {WINE_PATH, windows_exe()};
     how.env = wine_env();
     how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
     how.out = fds[1];
