@@ -161,18 +161,13 @@ Script actions(std::string read0, std::string write1, std::string write2)
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script)
 {
     std::vector<std::string> env{"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOG=" + log_path};
-    if (!script.read0.empty())
-        env.push_back("TAP_READ0=" + script.read0);
-    if (!script.write1.empty())
-        env.push_back("TAP_WRITE1=" + script.write1);
-    if (!script.write2.empty())
-        env.push_back("TAP_WRITE2=" + script.write2);
-    if (!script.poll.empty())
-        env.push_back("TAP_POLL=" + script.poll);
-    if (!script.close1.empty())
-        env.push_back("TAP_CLOSE1=" + script.close1);
-    if (!script.close2.empty())
-        env.push_back("TAP_CLOSE2=" + script.close2);
+    const std::pair<const char *, const std::string *> scripted[] = {
+        {"TAP_READ0=", &script.read0},   {"TAP_WRITE1=", &script.write1},
+        {"TAP_WRITE2=", &script.write2}, {"TAP_POLL=", &script.poll},
+        {"TAP_CLOSE1=", &script.close1}, {"TAP_CLOSE2=", &script.close2}};
+    for (const auto &[variable, actions] : scripted)
+        if (!actions->empty())
+            env.push_back(variable + *actions);
     if (script.fail_malloc)
         env.emplace_back("TAP_MALLOC=fail");
     return env;
