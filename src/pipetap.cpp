@@ -76,8 +76,8 @@ static int await(int fd, bool output)
 #else
 #include <poll.h>
 
-// An output pipe with room for about one chunk makes each write wait until the
-// reader has emptied it, and the two sides take turns instead of running at
+// With an output pipe of little more than a chunk, each write waits for the
+// reader to make room, and the two sides take turns instead of running at
 // once. Room for four chunks keeps them both busy. It is only a speed-up: a
 // descriptor that is no pipe, a pipe already as big, or a refusal (the user's
 // pipe memory is used up) leaves things as they are.
