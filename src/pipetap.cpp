@@ -20,6 +20,8 @@
 // The most bytes one read brings in, and so the size of the one buffer.
 constexpr uint32_t ChunkSize = 65536;
 
+[[noreturn]] static void fail(int fd, const char *reason);
+
 // ---- Platform differences: all of them are here. ------------------------
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -59,10 +61,8 @@ static void prepare_descriptors()
 }
 
 // Windows has no inode numbers to tell that two descriptors share a file.
-static bool is_input_file(int fd)
+static void refuse_output_on_input_file()
 {
-    (void)fd;
-    return false;
 }
 
 // Calls here are not interrupted by signals, and descriptors are never
@@ -93,20 +93,26 @@ static void prepare_descriptors()
 #endif
 }
 
-// Whether fd writes to the regular file that standard input reads, with some
-// of it still unread: the copy would feed itself until the disk is full. A
-// descriptor that cannot be looked at is left for its first use to report.
-static bool is_input_file(int fd)
+// Ends the run if an output writes to the regular file that standard input
+// reads, with some of it still unread: the copy would feed itself until the
+// disk is full. Standard error is looked at first, as it cannot take a
+// message then. A descriptor that cannot be looked at is left for its first
+// use to report.
+static void refuse_output_on_input_file()
 {
     struct stat input;
-    struct stat output;
-    if (fstat(STDIN_FILENO, &input) != 0 || fstat(fd, &output) != 0)
-        return false;
-    if (!S_ISREG(input.st_mode) || !S_ISREG(output.st_mode) || input.st_dev != output.st_dev ||
-        input.st_ino != output.st_ino)
-        return false;
+    if (fstat(STDIN_FILENO, &input) != 0 || !S_ISREG(input.st_mode))
+        return;
     off_t offset = lseek(STDIN_FILENO, 0, SEEK_CUR);
-    return offset >= 0 && offset < input.st_size;
+    if (offset < 0 || offset >= input.st_size)
+        return;
+    const int outputs[] = {STDERR_FILENO, STDOUT_FILENO};
+    for (int fd : outputs) {
+        struct stat output;
+        if (fstat(fd, &output) == 0 && S_ISREG(output.st_mode) && output.st_dev == input.st_dev &&
+            output.st_ino == input.st_ino)
+            fail(fd, "input file is output file");
+    }
 }
 
 // Waits until fd can be read, or written if output, after EAGAIN: another
@@ -197,11 +203,8 @@ static int32_t put(int fd, const void *data, int32_t size)
 
 int main()
 {
-    // Checked before anything is written, so the file is left as it was.
-    if (is_input_file(STDERR_FILENO))
-        fail(STDERR_FILENO, "input file is output file");
-    if (is_input_file(STDOUT_FILENO))
-        fail(STDOUT_FILENO, "input file is output file");
+    // Before anything is written, so that the file is left as it was.
+    refuse_output_on_input_file();
     prepare_descriptors();
     InLimit = ChunkSize;
     Buffer = static_cast<unsigned char *>(malloc(ChunkSize));
