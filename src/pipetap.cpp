@@ -6,7 +6,9 @@
 // standard output, then whole to standard error, before the next read. At end
 // of input the last cycle makes two zero-byte writes, both outputs are closed
 // and the program exits 0. Any failure ends it at once with status 1 and one
-// line on standard error.
+// line on standard error, or nothing more when standard error itself failed
+// or is the input file. SIGPIPE and SIGXFSZ keep their default actions, so a
+// reader that went away or a file size limit ends it by that signal.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -19,8 +21,6 @@
 
 // The most bytes one read brings in, and so the size of the one buffer.
 constexpr uint32_t ChunkSize = 65536;
-
-[[noreturn]] static void fail(int fd, const char *reason);
 
 // ---- Platform differences: all of them are here. ------------------------
 #ifdef _WIN32
@@ -46,23 +46,52 @@ static int write_or_broken_pipe(int fd, const void *data, size_t size)
 }
 #define write write_or_broken_pipe
 
+static bool is_console(int fd)
+{
+    intptr_t handle = _get_osfhandle(fd);
+    DWORD console_mode = 0;
+    return handle != -1 && GetConsoleMode(reinterpret_cast<HANDLE>(handle), &console_mode);
+}
+
 // The runtime opens the standard descriptors in text mode, which would turn
 // LF into CR LF and stop input at a Ctrl+Z byte. Switch every one that is not
 // a console to binary; console input stays in text mode, so Ctrl+Z, Enter
 // still ends it. A closed descriptor is left for its first use to report.
 static void prepare_descriptors()
 {
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        intptr_t handle = _get_osfhandle(fd);
-        DWORD console_mode = 0;
-        if (handle != -1 && !GetConsoleMode(reinterpret_cast<HANDLE>(handle), &console_mode))
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (_get_osfhandle(fd) != -1 && !is_console(fd))
             (void)_setmode(fd, _O_BINARY);
-    }
 }
 
-// Windows has no inode numbers to tell that two descriptors share a file.
-static void refuse_output_on_input_file()
+// The volume serial number and file ID that name the file behind fd.
+static bool file_id(int fd, FILE_ID_INFO *id)
 {
+    intptr_t handle = _get_osfhandle(fd);
+    return handle != -1 && GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(handle),
+                                                        FileIdInfo, id, sizeof *id);
+}
+
+// Both outputs on the console count as one: it shows them in one stream.
+static bool same_file(int fd, int other)
+{
+    if (is_console(fd) && is_console(other))
+        return true;
+    FILE_ID_INFO first;
+    FILE_ID_INFO second;
+    return file_id(fd, &first) && file_id(other, &second) &&
+           first.VolumeSerialNumber == second.VolumeSerialNumber &&
+           memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
+}
+
+// Whether standard input is a disk file with some of it still unread.
+static bool input_file_unread()
+{
+    intptr_t handle = _get_osfhandle(STDIN_FILENO);
+    if (handle == -1 || GetFileType(reinterpret_cast<HANDLE>(handle)) != FILE_TYPE_DISK)
+        return false;
+    __int64 offset = _lseeki64(STDIN_FILENO, 0, SEEK_CUR);
+    return offset >= 0 && offset < _filelengthi64(STDIN_FILENO);
 }
 
 // Calls here are not interrupted by signals, and descriptors are never
@@ -93,26 +122,23 @@ static void prepare_descriptors()
 #endif
 }
 
-// Ends the run if an output writes to the regular file that standard input
-// reads, with some of it still unread: the copy would feed itself until the
-// disk is full. Standard error is looked at first, as it cannot take a
-// message then. A descriptor that cannot be looked at is left for its first
-// use to report.
-static void refuse_output_on_input_file()
+// A file, pipe or terminal is known by its device and inode numbers.
+static bool same_file(int fd, int other)
+{
+    struct stat first;
+    struct stat second;
+    return fstat(fd, &first) == 0 && fstat(other, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+// Whether standard input is a regular file with some of it still unread.
+static bool input_file_unread()
 {
     struct stat input;
     if (fstat(STDIN_FILENO, &input) != 0 || !S_ISREG(input.st_mode))
-        return;
+        return false;
     off_t offset = lseek(STDIN_FILENO, 0, SEEK_CUR);
-    if (offset < 0 || offset >= input.st_size)
-        return;
-    const int outputs[] = {STDERR_FILENO, STDOUT_FILENO};
-    for (int fd : outputs) {
-        struct stat output;
-        if (fstat(fd, &output) == 0 && S_ISREG(output.st_mode) && output.st_dev == input.st_dev &&
-            output.st_ino == input.st_ino)
-            fail(fd, "input file is output file");
-    }
+    return offset >= 0 && offset < input.st_size;
 }
 
 // Waits until fd can be read, or written if output, after EAGAIN: another
@@ -131,7 +157,8 @@ static int await(int fd, bool output)
 uint32_t InLimit;      // the most bytes asked of one read
 int32_t Inputs;        // the size of the chunk in hand, and at the end the exit status
 unsigned char *Buffer; // the one chunk buffer, reused by every cycle
-bool ErrorMidLine;     // the last byte written to standard error was not a newline
+bool OutputsShared;    // standard output and standard error are one file, pipe or terminal
+bool ErrorMidLine;     // the last byte written where standard error shows was not a newline
 
 static int32_t put(int fd, const void *data, int32_t size);
 
@@ -167,6 +194,20 @@ static void recover(int fd, bool output)
         fail(fd, strerror(error));
 }
 
+// Ends the run if an output writes to the file that standard input reads,
+// with some of it still unread: the copy would feed itself until the disk is
+// full. Standard error is looked at first, as it cannot take a message then.
+// A descriptor that cannot be looked at is left for its first use to report.
+static void refuse_output_on_input_file()
+{
+    if (!input_file_unread())
+        return;
+    const int outputs[] = {STDERR_FILENO, STDOUT_FILENO};
+    for (int fd : outputs)
+        if (same_file(STDIN_FILENO, fd))
+            fail(fd, "input file is output file");
+}
+
 // Reads one chunk of at most limit bytes from standard input; 0 at its end.
 static int32_t take(void *data, uint32_t limit)
 {
@@ -191,7 +232,7 @@ static int32_t put(int fd, const void *data, int32_t size)
             continue;
         }
         done += static_cast<int32_t>(wrote);
-        if (fd == STDERR_FILENO && wrote > 0)
+        if (wrote > 0 && (fd == STDERR_FILENO || OutputsShared))
             ErrorMidLine = bytes[done - 1] != '\n';
         if (done == size)
             return size;
@@ -203,9 +244,12 @@ static int32_t put(int fd, const void *data, int32_t size)
 
 int main()
 {
+    // Modes first, so that even a message before the copy comes out as it should.
+    prepare_descriptors();
     // Before anything is written, so that the file is left as it was.
     refuse_output_on_input_file();
-    prepare_descriptors();
+    // Then a message follows whatever either output wrote last.
+    OutputsShared = same_file(STDOUT_FILENO, STDERR_FILENO);
     InLimit = ChunkSize;
     Buffer = static_cast<unsigned char *>(malloc(ChunkSize));
     if (Buffer == nullptr)

@@ -227,6 +227,44 @@ TEST_P(Failures, EndTheRunWithStatusOneAndOneMessage)
     EXPECT_EQ(result.calls.back(), GetParam().last_call);
 }
 
+// With both outputs on one file the message follows whatever either output
+// wrote last: here standard output's part of a chunk.
+struct OneFileCase {
+    std::string name;
+    std::string input;
+    Script script;
+    std::string file;
+};
+
+void PrintTo(const OneFileCase &one, std::ostream *out)
+{
+    *out << one.name;
+}
+
+class OneFile : public testing::TestWithParam<OneFileCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, OneFile,
+    testing::Values(OneFileCase{"StandardOutputFailsMidLine", "a\nyz",
+                                Script{.write1 = "<1 <1 <1 EIO", .one_file = true},
+                                "a\ny\npipetap: standard output: Input/output error\n"},
+                    OneFileCase{"StandardOutputFailsAfterItsNewline", "ab\ncd",
+                                Script{.read0 = "<2", .write1 = "- <1 ENOSPC", .one_file = true},
+                                "abab\npipetap: standard output: No space left on device\n"},
+                    OneFileCase{"StandardInputFailsAfterBothCopies", "ab",
+                                Script{.read0 = "- EIO", .one_file = true},
+                                "abab\npipetap: standard input: Input/output error\n"}),
+    [](const testing::TestParamInfo<OneFileCase> &info) { return info.param.name; });
+
+TEST_P(OneFile, MessageStartsALineOfItsOwn)
+{
+    Outcome result = run(GetParam().input, GetParam().script);
+    EXPECT_EQ(result.ended, "exit 1");
+    EXPECT_EQ(result.out, GetParam().file);
+}
+
 TEST(Faults, FailedCloseIsNotMadeAgain)
 {
     for (const Script &script : {with_closes({}, "EINTR", ""), with_closes({}, "", "EINTR")}) {

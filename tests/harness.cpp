@@ -149,6 +149,45 @@ std::string wait_for(pid_t pid)
     return "status " + std::to_string(status);
 }
 
+const std::string same_file_content = "first line\nsecond line\n";
+
+void PrintTo(const SameFileCase &same, std::ostream *out)
+{
+    *out << same.name;
+}
+
+const std::vector<SameFileCase> &same_file_cases()
+{
+    static const std::string refused = "pipetap: standard output: input file is output file\n";
+    static const std::vector<SameFileCase> cases{
+        {"StandardOutput", true, false, 0, "exit 1", refused},
+        {"StandardOutputPartlyRead", true, false, 5, "exit 1", refused},
+        {"StandardError", false, true, 0, "exit 1", ""},
+        {"BothOutputs", true, true, 0, "exit 1", ""},
+        {"InputAtItsEnd", true, true, static_cast<off_t>(same_file_content.size()), "exit 0", ""}};
+    return cases;
+}
+
+pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch how)
+{
+    write_file(dir.path("file"), same_file_content);
+    how.in = open(dir.path("file").c_str(), O_RDONLY | O_CLOEXEC);
+    if (how.in < 0 || lseek(how.in, same.already_read, SEEK_SET) != same.already_read)
+        die("open and seek " + dir.path("file"));
+    int appending = open(dir.path("file").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (appending < 0 || other < 0)
+        die("open");
+    how.out = same.out_is_input ? appending : other;
+    how.err = same.err_is_input ? appending : other;
+    how.file_size_limit = 1 << 20;
+    pid_t pid = launch(how);
+    close(how.in);
+    close(appending);
+    close(other);
+    return pid;
+}
+
 Script actions(std::string read0, std::string write1, std::string write2)
 {
     Script script;
@@ -188,7 +227,8 @@ Outcome run(const std::string &input, const Script &script)
     write_file(dir.path("in"), input);
     int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
     int out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    int err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int err = script.one_file ? dup(out)
+                              : open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (in < 0 || out < 0 || err < 0)
         die("open");
     Launch how;
@@ -204,7 +244,7 @@ Outcome run(const std::string &input, const Script &script)
     Outcome result;
     result.ended = wait_for(pid);
     result.out = read_file(dir.path("out"));
-    result.err = read_file(dir.path("err"));
+    result.err = read_file(dir.path(script.one_file ? "out" : "err"));
     if (access(dir.path("log").c_str(), F_OK) == 0)
         result.calls = read_lines(dir.path("log"));
     return result;

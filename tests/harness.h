@@ -44,6 +44,25 @@ pid_t launch(const Launch &how);
 // Waits for the child: "exit N" or "signal N".
 std::string wait_for(pid_t pid);
 
+// Standard input's own file as one output or both, in each way a run can
+// meet it. The other output, if any, is the file "other".
+struct SameFileCase {
+    std::string name;
+    bool out_is_input;
+    bool err_is_input;
+    off_t already_read;  // bytes of the input read before the run
+    std::string ended;   // how the run ends
+    std::string message; // what "other" gets
+};
+void PrintTo(const SameFileCase &same, std::ostream *out);
+extern const std::string same_file_content;
+const std::vector<SameFileCase> &same_file_cases();
+
+// Starts how with a case's descriptors, in dir: the file "file" holding
+// same_file_content as input, opened again for appending as its outputs. The
+// run cannot grow the file past 1 MiB.
+pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch how);
+
 // A run with input from a regular file, outputs on regular files and every
 // read, write and poll on descriptors 0 to 2 recorded.
 struct Outcome {
@@ -62,6 +81,7 @@ struct Script {
     std::string close2; // ... the close of descriptor 2
     bool fail_malloc = false;
     std::vector<std::string> args;
+    bool one_file = false; // both outputs on one file, as with >f 2>&1; out and err both hold it
 };
 
 // Actions for the reads of 0, the writes to 1 and the writes to 2.

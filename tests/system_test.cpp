@@ -275,58 +275,23 @@ TEST_P(Widening, OutputPipesAreWidenedNeverNarrowed)
 
 // Standard input's own file as an output would be copied onto its own end
 // until the disk is full: refused before any byte is written, as long as some
-// of the input is still unread. The file size limit stops a run that is not
-// refused from filling the disk.
-struct SameFileCase {
-    std::string name;
-    bool out_is_input;
-    bool err_is_input;
-    off_t already_read;
-    std::string ended;
-    std::string message;
-};
-
-void PrintTo(const SameFileCase &same, std::ostream *out)
-{
-    *out << same.name;
-}
-
+// of the input is still unread.
 class InputIsOutput : public testing::TestWithParam<SameFileCase>
 {
 };
 
-const std::string same_file_content = "first line\nsecond line\n";
-const std::string refused = "pipetap: standard output: input file is output file\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    System, InputIsOutput,
-    testing::Values(SameFileCase{"StandardOutput", true, false, 0, "exit 1", refused},
-                    SameFileCase{"StandardOutputPartlyRead", true, false, 5, "exit 1", refused},
-                    SameFileCase{"StandardError", false, true, 0, "exit 1", ""},
-                    SameFileCase{"BothOutputs", true, true, 0, "exit 1", ""},
-                    SameFileCase{"InputAtItsEnd", true, true,
-                                 static_cast<off_t>(same_file_content.size()), "exit 0", ""}),
-    [](const testing::TestParamInfo<SameFileCase> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(System, InputIsOutput, testing::ValuesIn(same_file_cases()),
+                         [](const testing::TestParamInfo<SameFileCase> &info) {
+                             return info.param.name;
+                         });
 
 TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
-    write_file(dir.path("file"), same_file_content);
     Launch how;
-    how.in = open(dir.path("file").c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(lseek(how.in, GetParam().already_read, SEEK_SET), GetParam().already_read);
-    int appending = open(dir.path("file").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    how.out = GetParam().out_is_input ? appending : other;
-    how.err = GetParam().err_is_input ? appending : other;
     how.env = recording_env(dir.path("log"));
-    how.file_size_limit = 1 << 20;
-    pid_t pid = launch(how);
-    close(how.in);
-    close(appending);
-    close(other);
-    EXPECT_EQ(wait_for(pid), GetParam().ended);
-    EXPECT_EQ(read_file(dir.path("file")), same_file_content);
+    EXPECT_EQ(wait_for(launch_on_input_file(dir, GetParam(), how)), GetParam().ended);
+    EXPECT_TRUE(read_file(dir.path("file")) == same_file_content) << "the input file changed";
     EXPECT_EQ(read_file(dir.path("other")), GetParam().message);
     if (GetParam().ended == "exit 0")
         return;
@@ -336,8 +301,8 @@ TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
         calls = read_lines(dir.path("log"));
     std::vector<std::string> message_only;
     if (!GetParam().message.empty())
-        message_only.push_back("write 2 " + std::to_string(refused.size()) + " = " +
-                               std::to_string(refused.size()));
+        message_only.push_back("write 2 " + std::to_string(GetParam().message.size()) + " = " +
+                               std::to_string(GetParam().message.size()));
     EXPECT_EQ(calls, message_only);
 }
 

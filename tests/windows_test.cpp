@@ -66,16 +66,22 @@ class Windows : public testing::Test
         return !windows_exe().empty() && !std::string(WINE_PATH).empty();
     }
 
+    static Launch exe_launch()
+    {
+        Launch how;
+        how.command = {WINE_PATH, windows_exe()};
+        how.env = wine_env();
+        return how;
+    }
+
     // Starts pipetap.exe with standard input from in (a descriptor), standard
     // output and standard error on out and err (paths; the same path shares
     // one file).
     static pid_t start_exe(int in, const std::string &out, const std::string &err,
                            std::vector<std::string> args = {})
     {
-        Launch how;
-        how.command = {WINE_PATH, windows_exe()};
+        Launch how = exe_launch();
         how.args = std::move(args);
-        how.env = wine_env();
         how.in = in;
         how.out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         how.err = err == out ? how.out
@@ -184,9 +190,7 @@ TEST_F(Windows, ReaderGoneIsABrokenPipe)
     write_file(dir.path("in"), std::string(16 * chunk, 'x'));
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    Launch how;
-    how.command = {WINE_PATH, windows_exe()};
-    how.env = wine_env();
+    Launch how = exe_launch();
     how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
     how.out = fds[1];
     how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -201,6 +205,24 @@ TEST_F(Windows, ReaderGoneIsABrokenPipe)
     const std::string message = "\npipetap: standard output: Broken pipe\n";
     ASSERT_GE(err.size(), message.size());
     EXPECT_EQ(err.substr(err.size() - message.size()), message);
+}
+
+// As on POSIX, the file is known by its volume and file ID.
+class WindowsInputIsOutput : public Windows, public testing::WithParamInterface<SameFileCase>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(Windows, WindowsInputIsOutput, testing::ValuesIn(same_file_cases()),
+                         [](const testing::TestParamInfo<SameFileCase> &info) {
+                             return info.param.name;
+                         });
+
+TEST_P(WindowsInputIsOutput, IsRefusedBeforeAnythingIsWritten)
+{
+    TempDir dir;
+    EXPECT_EQ(wait_for(launch_on_input_file(dir, GetParam(), exe_launch())), GetParam().ended);
+    EXPECT_TRUE(read_file(dir.path("file")) == same_file_content) << "the input file changed";
+    EXPECT_EQ(read_file(dir.path("other")), GetParam().message);
 }
 
 } // namespace
