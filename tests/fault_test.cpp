@@ -9,19 +9,6 @@
 namespace
 {
 
-Script with_poll(Script script, std::string poll)
-{
-    script.poll = std::move(poll);
-    return script;
-}
-
-Script with_closes(Script script, std::string close1, std::string close2)
-{
-    script.close1 = std::move(close1);
-    script.close2 = std::move(close2);
-    return script;
-}
-
 std::string repeat(const std::string &action, int times)
 {
     std::string script;
@@ -39,40 +26,41 @@ class ShortWrites : public testing::TestWithParam<ShortCase>
 {
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, ShortWrites,
-                         testing::Values(ShortCase{1, 1}, ShortCase{1, 2}, ShortCase{1, 4095},
-                                         ShortCase{1, 65535}, ShortCase{2, 1}, ShortCase{2, 3},
-                                         ShortCase{2, 4096}, ShortCase{2, 65535}),
-                         [](const testing::TestParamInfo<ShortCase> &info) {
-                             return "fd" + std::to_string(info.param.fd) + "_at_most_" +
-                                    std::to_string(info.param.most);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ShortWrites,
+    testing::Values(ShortCase{.fd = 1, .most = 1}, ShortCase{.fd = 1, .most = 2},
+                    ShortCase{.fd = 1, .most = 4095}, ShortCase{.fd = 1, .most = ChunkSize - 1},
+                    ShortCase{.fd = 2, .most = 1}, ShortCase{.fd = 2, .most = 3},
+                    ShortCase{.fd = 2, .most = 4096}, ShortCase{.fd = 2, .most = ChunkSize - 1}),
+    [](const testing::TestParamInfo<ShortCase> &info) {
+        return "fd" + std::to_string(info.param.fd) + "_at_most_" + std::to_string(info.param.most);
+    });
 
 TEST_P(ShortWrites, AreCompletedBeforeAnythingElse)
 {
     // Small limits stop after a few hundred calls, so the rest go through whole.
-    std::string input = every_byte(2 * 65536 + 777);
+    std::string input = every_byte(2 * ChunkSize + 777);
     Script script;
     std::string actions = repeat(std::string("<").append(std::to_string(GetParam().most)), 400);
     (GetParam().fd == 1 ? script.write1 : script.write2) = actions;
     Outcome result = run(input, script);
     EXPECT_EQ(result.ended, "exit 0");
-    EXPECT_TRUE(result.out == input) << "standard output differs";
-    EXPECT_TRUE(result.err == input) << "standard error differs";
+    EXPECT_BYTES(result.out, input) << "standard output differs";
+    EXPECT_BYTES(result.err, input) << "standard error differs";
     EXPECT_EQ(check_calls(result.calls), "");
 }
 
 TEST(Faults, ShortWriteIsFinishedWithTheRest)
 {
-    Outcome result = run("hello", actions("", "<2 <1", "<4"));
+    Outcome result = run("hello", {.write1 = "<2 <1", .write2 = "<4"});
     EXPECT_EQ(result.ended, "exit 0");
-    EXPECT_EQ(result.out, "hello");
-    EXPECT_EQ(result.err, "hello");
-    EXPECT_EQ(result.calls,
-              (std::vector<std::string>{"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
-                                        "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1",
-                                        "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
-                                        "close 1 = 0", "close 2 = 0"}));
+    EXPECT_BYTES(result.out, "hello");
+    EXPECT_BYTES(result.err, "hello");
+    EXPECT_LINES(result.calls,
+                 (std::vector<std::string>{"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
+                                           "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1",
+                                           "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
+                                           "close 1 = 0", "close 2 = 0"}));
 }
 
 // An interrupted call is made again at once; one that would block waits in
@@ -104,43 +92,51 @@ std::vector<std::string> with_tail(std::vector<std::string> calls)
 INSTANTIATE_TEST_SUITE_P(
     Faults, Retries,
     testing::Values(
-        RetryCase{"ReadEINTR", actions("EINTR", "", ""),
-                  with_tail({"read 0 65536 = -1 EINTR", "read 0 65536 = 5", "write 1 5 = 5",
-                             "write 2 5 = 5"})},
-        RetryCase{
-            "ReadEAGAIN", actions("EAGAIN EAGAIN", "", ""),
-            with_tail({"read 0 65536 = -1 EAGAIN", "poll 0 in = 1", "read 0 65536 = -1 EAGAIN",
-                       "poll 0 in = 1", "read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
-        RetryCase{"StandardOutputEINTR", actions("", "EINTR", ""),
-                  with_tail({"read 0 65536 = 5", "write 1 5 = -1 EINTR", "write 1 5 = 5",
-                             "write 2 5 = 5"})},
-        RetryCase{"StandardOutputEAGAINAfterShortWrite", actions("", "<3 EAGAIN", ""),
-                  with_tail({"read 0 65536 = 5", "write 1 5 = 3", "write 1 2 = -1 EAGAIN",
-                             "poll 1 out = 1", "write 1 2 = 2", "write 2 5 = 5"})},
-        RetryCase{"StandardErrorEINTR", actions("", "", "EINTR"),
-                  with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EINTR",
-                             "write 2 5 = 5"})},
-        RetryCase{"StandardErrorEAGAIN", actions("", "", "EAGAIN"),
-                  with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
-                             "poll 2 out = 1", "write 2 5 = 5"})},
-        RetryCase{"PollEINTR", with_poll(actions("", "EAGAIN", ""), "EINTR EINTR"),
-                  with_tail({"read 0 65536 = 5", "write 1 5 = -1 EAGAIN", "poll 1 out = -1 EINTR",
-                             "poll 1 out = -1 EINTR", "poll 1 out = 1", "write 1 5 = 5",
-                             "write 2 5 = 5"})},
-        RetryCase{"ZeroByteWriteEINTR",
-                  actions("", "- EINTR", "- EAGAIN"),
-                  {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5", "read 0 65536 = 0",
-                   "write 1 0 = -1 EINTR", "write 1 0 = 0", "write 2 0 = -1 EAGAIN",
-                   "poll 2 out = 1", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}}),
+        RetryCase{.name = "ReadEINTR",
+                  .script = {.read0 = "EINTR"},
+                  .calls = with_tail({"read 0 65536 = -1 EINTR", "read 0 65536 = 5",
+                                      "write 1 5 = 5", "write 2 5 = 5"})},
+        RetryCase{.name = "ReadEAGAIN",
+                  .script = {.read0 = "EAGAIN EAGAIN"},
+                  .calls = with_tail({"read 0 65536 = -1 EAGAIN", "poll 0 in = 1",
+                                      "read 0 65536 = -1 EAGAIN", "poll 0 in = 1",
+                                      "read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
+        RetryCase{.name = "StandardOutputEINTR",
+                  .script = {.write1 = "EINTR"},
+                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = -1 EINTR", "write 1 5 = 5",
+                                      "write 2 5 = 5"})},
+        RetryCase{.name = "StandardOutputEAGAINAfterShortWrite",
+                  .script = {.write1 = "<3 EAGAIN"},
+                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 3", "write 1 2 = -1 EAGAIN",
+                                      "poll 1 out = 1", "write 1 2 = 2", "write 2 5 = 5"})},
+        RetryCase{.name = "StandardErrorEINTR",
+                  .script = {.write2 = "EINTR"},
+                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EINTR",
+                                      "write 2 5 = 5"})},
+        RetryCase{.name = "StandardErrorEAGAIN",
+                  .script = {.write2 = "EAGAIN"},
+                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
+                                      "poll 2 out = 1", "write 2 5 = 5"})},
+        RetryCase{.name = "PollEINTR",
+                  .script = {.write1 = "EAGAIN", .poll = "EINTR EINTR"},
+                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = -1 EAGAIN",
+                                      "poll 1 out = -1 EINTR", "poll 1 out = -1 EINTR",
+                                      "poll 1 out = 1", "write 1 5 = 5", "write 2 5 = 5"})},
+        RetryCase{.name = "ZeroByteWriteEINTR",
+                  .script = {.write1 = "- EINTR", .write2 = "- EAGAIN"},
+                  .calls = {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5",
+                            "read 0 65536 = 0", "write 1 0 = -1 EINTR", "write 1 0 = 0",
+                            "write 2 0 = -1 EAGAIN", "poll 2 out = 1", "write 2 0 = 0",
+                            "close 1 = 0", "close 2 = 0"}}),
     [](const testing::TestParamInfo<RetryCase> &info) { return info.param.name; });
 
 TEST_P(Retries, LoseNothing)
 {
     Outcome result = run("hello", GetParam().script);
     EXPECT_EQ(result.ended, "exit 0");
-    EXPECT_EQ(result.out, "hello");
-    EXPECT_EQ(result.err, "hello");
-    EXPECT_EQ(result.calls, GetParam().calls);
+    EXPECT_BYTES(result.out, "hello");
+    EXPECT_BYTES(result.err, "hello");
+    EXPECT_LINES(result.calls, GetParam().calls);
 }
 
 // Real failures: status 1 at once, one line on standard error unless it is
@@ -149,10 +145,11 @@ TEST_P(Retries, LoseNothing)
 struct FailureCase {
     std::string name;
     Script script;
-    std::string out;
-    std::string err;
-    std::string last_call;
     std::string input = "hello";
+    std::string out;     // what standard output got
+    std::string shown;   // the data standard error got before the message
+    std::string message; // the message after it, written in one piece; "" for none
+    std::string last_call = whole_write(2, message); // the last call recorded
 };
 
 void PrintTo(const FailureCase &failure, std::ostream *out)
@@ -164,65 +161,110 @@ class Failures : public testing::TestWithParam<FailureCase>
 {
 };
 
+const std::string read_failed = "pipetap: standard input: Input/output error\n";
+const std::string output_failed = "pipetap: standard output: Input/output error\n";
+const std::string output_full = "pipetap: standard output: No space left on device\n";
+const std::string output_bad = "pipetap: standard output: Bad file descriptor\n";
+const std::string output_broken = "pipetap: standard output: Broken pipe\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, Failures,
     testing::Values(
-        FailureCase{"ReadEIO", actions("EIO", "", ""), "",
-                    "pipetap: standard input: Input/output error\n", "write 2 44 = 44"},
-        FailureCase{"ReadEIOLater", actions("<2 EIO", "", ""), "he",
-                    "he\npipetap: standard input: Input/output error\n", "write 2 45 = 45"},
-        FailureCase{"ReadEIOAfterLine", actions("<6 EIO", "", ""), "hello\n",
-                    "hello\npipetap: standard input: Input/output error\n", "write 2 44 = 44",
-                    "hello\nworld"},
-        FailureCase{"StandardOutputENOSPC", actions("", "ENOSPC", ""), "",
-                    "pipetap: standard output: No space left on device\n", "write 2 50 = 50"},
-        FailureCase{"StandardOutputEBADF", actions("", "EBADF", ""), "",
-                    "pipetap: standard output: Bad file descriptor\n", "write 2 46 = 46"},
-        FailureCase{"StandardOutputEPIPE", actions("", "EPIPE", ""), "",
-                    "pipetap: standard output: Broken pipe\n", "write 2 38 = 38"},
-        FailureCase{"StandardOutputTakesNothing", actions("", "0", ""), "",
-                    "pipetap: standard output: No space left on device\n", "write 2 50 = 50"},
-        FailureCase{"StandardOutputFailsAfterShortWrite", actions("", "<2 EIO", ""), "he",
-                    "pipetap: standard output: Input/output error\n", "write 2 45 = 45"},
-        FailureCase{"StandardOutputZeroByteWriteEBADF", actions("", "- EBADF", ""), "hello",
-                    "hello\npipetap: standard output: Bad file descriptor\n", "write 2 47 = 47"},
-        FailureCase{"PollFails", with_poll(actions("", "EAGAIN", ""), "EINTR ENOMEM"), "",
-                    "pipetap: standard output: Cannot allocate memory\n", "write 2 49 = 49"},
-        FailureCase{"PollFailsOnInput", with_poll(actions("EAGAIN", "", ""), "EINVAL"), "",
-                    "pipetap: standard input: Invalid argument\n", "write 2 42 = 42"},
-        FailureCase{"StandardOutputCloseEIO", with_closes({}, "EIO", ""), "hello",
-                    "hello\npipetap: standard output: Input/output error\n", "write 2 46 = 46"},
-        FailureCase{"StandardOutputCloseEDQUOT", with_closes({}, "EDQUOT", ""), "hello\n",
-                    "hello\npipetap: standard output: Disk quota exceeded\n", "write 2 46 = 46",
-                    "hello\n"},
-        FailureCase{"StandardOutputCloseEINTR", with_closes({}, "EINTR", ""), "",
-                    "pipetap: standard output: Interrupted system call\n", "write 2 50 = 50", ""},
-        FailureCase{"StandardErrorCloseEIO", with_closes({}, "", "EIO"), "hello", "hello",
-                    "close 2 = -1 EIO"},
-        FailureCase{"StandardErrorENOSPC", actions("", "", "ENOSPC"), "hello", "",
-                    "write 2 5 = -1 ENOSPC"},
-        FailureCase{"StandardErrorEBADF", actions("", "", "EBADF"), "hello", "",
-                    "write 2 5 = -1 EBADF"},
-        FailureCase{"StandardErrorEPIPE", actions("", "", "EPIPE"), "hello", "",
-                    "write 2 5 = -1 EPIPE"},
-        FailureCase{"StandardErrorTakesNothing", actions("", "", "0"), "hello", "",
-                    "write 2 5 = 0"},
-        FailureCase{"StandardErrorFailsAfterShortWrite", actions("", "", "<1 EIO"), "hello", "h",
-                    "write 2 4 = -1 EIO"},
-        FailureCase{"MessageCannotBeWritten", actions("", "EIO", "EIO"), "", "",
-                    "write 2 45 = -1 EIO"},
-        FailureCase{"MessageWrittenInPieces", actions("", "EPIPE", "<10 EINTR <10"), "",
-                    "pipetap: standard output: Broken pipe\n", "write 2 18 = 18"},
-        FailureCase{"MessageWaitsWhileStandardErrorWouldBlock", actions("", "EIO", "EAGAIN"), "",
-                    "pipetap: standard output: Input/output error\n", "write 2 45 = 45"}),
+        FailureCase{.name = "ReadEIO", .script = {.read0 = "EIO"}, .message = read_failed},
+        FailureCase{.name = "ReadEIOLater",
+                    .script = {.read0 = "<2 EIO"},
+                    .out = "he",
+                    .shown = "he",
+                    .message = "\n" + read_failed},
+        FailureCase{.name = "ReadEIOAfterLine",
+                    .script = {.read0 = "<6 EIO"},
+                    .input = "hello\nworld",
+                    .out = "hello\n",
+                    .shown = "hello\n",
+                    .message = read_failed},
+        FailureCase{
+            .name = "StandardOutputENOSPC", .script = {.write1 = "ENOSPC"}, .message = output_full},
+        FailureCase{
+            .name = "StandardOutputEBADF", .script = {.write1 = "EBADF"}, .message = output_bad},
+        FailureCase{
+            .name = "StandardOutputEPIPE", .script = {.write1 = "EPIPE"}, .message = output_broken},
+        FailureCase{.name = "StandardOutputTakesNothing",
+                    .script = {.write1 = "0"},
+                    .message = output_full},
+        FailureCase{.name = "StandardOutputFailsAfterShortWrite",
+                    .script = {.write1 = "<2 EIO"},
+                    .out = "he",
+                    .message = output_failed},
+        FailureCase{.name = "StandardOutputZeroByteWriteEBADF",
+                    .script = {.write1 = "- EBADF"},
+                    .out = "hello",
+                    .shown = "hello",
+                    .message = "\n" + output_bad},
+        FailureCase{.name = "PollFails",
+                    .script = {.write1 = "EAGAIN", .poll = "EINTR ENOMEM"},
+                    .message = "pipetap: standard output: Cannot allocate memory\n"},
+        FailureCase{.name = "PollFailsOnInput",
+                    .script = {.read0 = "EAGAIN", .poll = "EINVAL"},
+                    .message = "pipetap: standard input: Invalid argument\n"},
+        FailureCase{.name = "StandardOutputCloseEIO",
+                    .script = {.close1 = "EIO"},
+                    .out = "hello",
+                    .shown = "hello",
+                    .message = "\n" + output_failed},
+        FailureCase{.name = "StandardOutputCloseEDQUOT",
+                    .script = {.close1 = "EDQUOT"},
+                    .input = "hello\n",
+                    .out = "hello\n",
+                    .shown = "hello\n",
+                    .message = "pipetap: standard output: Disk quota exceeded\n"},
+        FailureCase{.name = "StandardOutputCloseEINTR",
+                    .script = {.close1 = "EINTR"},
+                    .input = "",
+                    .message = "pipetap: standard output: Interrupted system call\n"},
+        FailureCase{.name = "StandardErrorCloseEIO",
+                    .script = {.close2 = "EIO"},
+                    .out = "hello",
+                    .shown = "hello",
+                    .last_call = "close 2 = -1 EIO"},
+        FailureCase{.name = "StandardErrorENOSPC",
+                    .script = {.write2 = "ENOSPC"},
+                    .out = "hello",
+                    .last_call = "write 2 5 = -1 ENOSPC"},
+        FailureCase{.name = "StandardErrorEBADF",
+                    .script = {.write2 = "EBADF"},
+                    .out = "hello",
+                    .last_call = "write 2 5 = -1 EBADF"},
+        FailureCase{.name = "StandardErrorEPIPE",
+                    .script = {.write2 = "EPIPE"},
+                    .out = "hello",
+                    .last_call = "write 2 5 = -1 EPIPE"},
+        FailureCase{.name = "StandardErrorTakesNothing",
+                    .script = {.write2 = "0"},
+                    .out = "hello",
+                    .last_call = "write 2 5 = 0"},
+        FailureCase{.name = "StandardErrorFailsAfterShortWrite",
+                    .script = {.write2 = "<1 EIO"},
+                    .out = "hello",
+                    .shown = "h",
+                    .last_call = "write 2 4 = -1 EIO"},
+        FailureCase{.name = "MessageCannotBeWritten",
+                    .script = {.write1 = "EIO", .write2 = "EIO"},
+                    .last_call = "write 2 " + std::to_string(output_failed.size()) + " = -1 EIO"},
+        FailureCase{.name = "MessageWrittenInPieces",
+                    .script = {.write1 = "EPIPE", .write2 = "<10 EINTR <10"},
+                    .message = output_broken,
+                    .last_call = whole_write(2, output_broken.substr(20))},
+        FailureCase{.name = "MessageWaitsWhileStandardErrorWouldBlock",
+                    .script = {.write1 = "EIO", .write2 = "EAGAIN"},
+                    .message = output_failed}),
     [](const testing::TestParamInfo<FailureCase> &info) { return info.param.name; });
 
 TEST_P(Failures, EndTheRunWithStatusOneAndOneMessage)
 {
     Outcome result = run(GetParam().input, GetParam().script);
     EXPECT_EQ(result.ended, "exit 1");
-    EXPECT_EQ(result.out, GetParam().out);
-    EXPECT_EQ(result.err, GetParam().err);
+    EXPECT_BYTES(result.out, GetParam().out);
+    EXPECT_BYTES(result.err, GetParam().shown + GetParam().message);
     ASSERT_FALSE(result.calls.empty());
     EXPECT_EQ(result.calls.back(), GetParam().last_call);
 }
@@ -247,27 +289,31 @@ class OneFile : public testing::TestWithParam<OneFileCase>
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, OneFile,
-    testing::Values(OneFileCase{"StandardOutputFailsMidLine", "a\nyz",
-                                Script{.write1 = "<1 <1 <1 EIO", .one_file = true},
-                                "a\ny\npipetap: standard output: Input/output error\n"},
-                    OneFileCase{"StandardOutputFailsAfterItsNewline", "ab\ncd",
-                                Script{.read0 = "<2", .write1 = "- <1 ENOSPC", .one_file = true},
-                                "abab\npipetap: standard output: No space left on device\n"},
-                    OneFileCase{"StandardInputFailsAfterBothCopies", "ab",
-                                Script{.read0 = "- EIO", .one_file = true},
-                                "abab\npipetap: standard input: Input/output error\n"}),
+    testing::Values(OneFileCase{.name = "StandardOutputFailsMidLine",
+                                .input = "a\nyz",
+                                .script = {.write1 = "<1 <1 <1 EIO", .one_file = true},
+                                .file = "a\ny\npipetap: standard output: Input/output error\n"},
+                    OneFileCase{
+                        .name = "StandardOutputFailsAfterItsNewline",
+                        .input = "ab\ncd",
+                        .script = {.read0 = "<2", .write1 = "- <1 ENOSPC", .one_file = true},
+                        .file = "abab\npipetap: standard output: No space left on device\n"},
+                    OneFileCase{.name = "StandardInputFailsAfterBothCopies",
+                                .input = "ab",
+                                .script = {.read0 = "- EIO", .one_file = true},
+                                .file = "abab\npipetap: standard input: Input/output error\n"}),
     [](const testing::TestParamInfo<OneFileCase> &info) { return info.param.name; });
 
 TEST_P(OneFile, MessageStartsALineOfItsOwn)
 {
     Outcome result = run(GetParam().input, GetParam().script);
     EXPECT_EQ(result.ended, "exit 1");
-    EXPECT_EQ(result.out, GetParam().file);
+    EXPECT_BYTES(result.out, GetParam().file);
 }
 
 TEST(Faults, FailedCloseIsNotMadeAgain)
 {
-    for (const Script &script : {with_closes({}, "EINTR", ""), with_closes({}, "", "EINTR")}) {
+    for (const Script &script : {Script{.close1 = "EINTR"}, Script{.close2 = "EINTR"}}) {
         Outcome result = run("hello", script);
         EXPECT_EQ(result.ended, "exit 1");
         size_t closes = 0;
@@ -279,13 +325,12 @@ TEST(Faults, FailedCloseIsNotMadeAgain)
 
 TEST(Faults, FailedAllocationIsReportedBeforeAnyRead)
 {
-    Script script;
-    script.fail_malloc = true;
-    Outcome result = run("hello", script);
+    Outcome result = run("hello", {.fail_malloc = true});
+    const std::string message = "pipetap: Cannot allocate memory\n";
     EXPECT_EQ(result.ended, "exit 1");
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "pipetap: Cannot allocate memory\n");
-    EXPECT_EQ(result.calls, std::vector<std::string>{"write 2 32 = 32"});
+    EXPECT_BYTES(result.out, "");
+    EXPECT_BYTES(result.err, message);
+    EXPECT_LINES(result.calls, std::vector<std::string>{whole_write(2, message)});
 }
 
 } // namespace

@@ -29,7 +29,8 @@ namespace
 
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pipetap-test-XXXXXX").string();
+    std::filesystem::create_directories(TEST_FILES_DIR);
+    std::string pattern = TEST_FILES_DIR "/pipetap-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
         die("mkdtemp");
     root_ = pattern;
@@ -65,6 +66,63 @@ void write_file(const std::string &path, const std::string &data)
     close(fd);
 }
 
+namespace
+{
+
+int open_or_die(const std::string &path, int flags)
+{
+    int fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0)
+        die("open " + path);
+    return fd;
+}
+
+} // namespace
+
+int open_input(const std::string &path)
+{
+    return open_or_die(path, O_RDONLY);
+}
+
+int open_output(const std::string &path)
+{
+    return open_or_die(path, O_WRONLY | O_CREAT);
+}
+
+int open_appending(const std::string &path)
+{
+    return open_or_die(path, O_WRONLY | O_APPEND);
+}
+
+Pipe::Pipe()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        die("pipe2");
+    read_end = fds[0];
+    write_end = fds[1];
+}
+
+Pipe::~Pipe()
+{
+    close_read();
+    close_write();
+}
+
+void Pipe::close_read()
+{
+    if (read_end >= 0)
+        close(read_end);
+    read_end = -1;
+}
+
+void Pipe::close_write()
+{
+    if (write_end >= 0)
+        close(write_end);
+    write_end = -1;
+}
+
 std::string every_byte(size_t size, unsigned seed)
 {
     std::mt19937 random(seed);
@@ -76,11 +134,16 @@ std::string every_byte(size_t size, unsigned seed)
 
 std::string each_chunk_twice(const std::string &input)
 {
-    const size_t chunk = 65536;
     std::string doubled;
-    for (size_t at = 0; at < input.size(); at += chunk)
-        doubled += input.substr(at, chunk) + input.substr(at, chunk);
+    for (size_t at = 0; at < input.size(); at += ChunkSize)
+        doubled += input.substr(at, ChunkSize) + input.substr(at, ChunkSize);
     return doubled;
+}
+
+std::string pipetap_binary()
+{
+    const char *chosen = std::getenv("PIPETAP_BINARY");
+    return chosen != nullptr && *chosen != '\0' ? chosen : PIPETAP_PATH;
 }
 
 pid_t launch(const Launch &how)
@@ -89,7 +152,7 @@ pid_t launch(const Launch &how)
     // async-signal-safe calls until exec.
     std::vector<std::string> args = how.command;
     if (args.empty())
-        args.emplace_back(PIPETAP_PATH);
+        args.push_back(pipetap_binary());
     args.insert(args.end(), how.args.begin(), how.args.end());
     std::vector<char *> argv;
     for (std::string &arg : args)
@@ -126,12 +189,15 @@ pid_t launch(const Launch &how)
             close(i);
     }
     signal(SIGPIPE, how.ignore_sigpipe ? SIG_IGN : SIG_DFL);
-    if (how.file_size_limit > 0) {
-        const struct rlimit limit = {static_cast<rlim_t>(how.file_size_limit),
-                                     static_cast<rlim_t>(how.file_size_limit)};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+    const std::pair<int, long> limits[] = {{RLIMIT_FSIZE, how.file_size_limit},
+                                           {RLIMIT_CPU, how.cpu_limit}};
+    for (const auto &[resource, most] : limits) {
+        const struct rlimit limit = {static_cast<rlim_t>(most), static_cast<rlim_t>(most)};
+        if (most > 0 && setrlimit(resource, &limit) != 0)
             _exit(126);
     }
+    // Kept across exec: the run ends with SIGALRM, which pipetap leaves alone.
+    alarm(how.time_limit);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
 }
@@ -171,13 +237,11 @@ const std::vector<SameFileCase> &same_file_cases()
 pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch how)
 {
     write_file(dir.path("file"), same_file_content);
-    how.in = open(dir.path("file").c_str(), O_RDONLY | O_CLOEXEC);
-    if (how.in < 0 || lseek(how.in, same.already_read, SEEK_SET) != same.already_read)
-        die("open and seek " + dir.path("file"));
-    int appending = open(dir.path("file").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (appending < 0 || other < 0)
-        die("open");
+    how.in = open_input(dir.path("file"));
+    if (lseek(how.in, same.already_read, SEEK_SET) != same.already_read)
+        die("lseek " + dir.path("file"));
+    int appending = open_appending(dir.path("file"));
+    int other = open_output(dir.path("other"));
     how.out = same.out_is_input ? appending : other;
     how.err = same.err_is_input ? appending : other;
     how.file_size_limit = 1 << 20;
@@ -188,13 +252,10 @@ pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch 
     return pid;
 }
 
-Script actions(std::string read0, std::string write1, std::string write2)
+std::string whole_write(int fd, const std::string &data)
 {
-    Script script;
-    script.read0 = std::move(read0);
-    script.write1 = std::move(write1);
-    script.write2 = std::move(write2);
-    return script;
+    return "write " + std::to_string(fd) + " " + std::to_string(data.size()) + " = " +
+           std::to_string(data.size());
 }
 
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script)
@@ -225,12 +286,11 @@ Outcome run(const std::string &input, const Script &script)
 {
     TempDir dir;
     write_file(dir.path("in"), input);
-    int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    int out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    int err = script.one_file ? dup(out)
-                              : open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (in < 0 || out < 0 || err < 0)
-        die("open");
+    int in = open_input(dir.path("in"));
+    int out = open_output(dir.path("out"));
+    int err = script.one_file ? fcntl(out, F_DUPFD_CLOEXEC, 0) : open_output(dir.path("err"));
+    if (err < 0)
+        die("dup");
     Launch how;
     how.in = in;
     how.out = out;
@@ -286,8 +346,8 @@ std::string check_calls(const std::vector<std::string> &calls)
         if (name == "read") {
             if (writing != 0)
                 return where + "read before the chunk went out whole";
-            if (fd != 0 || asked != 65536)
-                return where + "not a read of 65536 bytes from descriptor 0";
+            if (fd != 0 || asked != static_cast<long>(ChunkSize))
+                return where + "not a read of a whole chunk from descriptor 0";
             if (result >= 0) {
                 chunk_size = result;
                 writing = 1;
@@ -323,7 +383,7 @@ std::string drain(int fd)
 {
     std::string data;
     char block[65536];
-    for (;;) {
+    while (data.size() < static_cast<size_t>(RunFileSizeLimit)) {
         ssize_t got = read(fd, block, sizeof block);
         if (got > 0)
             data.append(block, static_cast<size_t>(got));
@@ -332,6 +392,7 @@ std::string drain(int fd)
         else if (errno != EINTR)
             die("read");
     }
+    return data;
 }
 
 std::string read_some(int fd, size_t size, int timeout_ms)
@@ -366,4 +427,48 @@ void write_all(int fd, const std::string &data)
         } else if (errno != EINTR)
             die("write");
     }
+}
+
+namespace
+{
+
+// At most 40 bytes of data from about where they start to differ, quoted.
+std::string excerpt(const std::string &data, size_t at)
+{
+    size_t from = at < 20 ? 0 : at - 20;
+    return testing::PrintToString(data.substr(std::min(from, data.size()), 40));
+}
+
+} // namespace
+
+testing::AssertionResult same_bytes(const char *actual_text, const char *expected_text,
+                                    const std::string &actual, const std::string &expected)
+{
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return testing::AssertionFailure()
+           << actual_text << " is not " << expected_text << ": " << actual.size() << " bytes where "
+           << expected.size() << " were expected, the first difference at byte " << at
+           << ":\n  got      " << excerpt(actual, at) << "\n  expected " << excerpt(expected, at);
+}
+
+testing::AssertionResult same_lines(const char *actual_text, const char *expected_text,
+                                    const std::vector<std::string> &actual,
+                                    const std::vector<std::string> &expected)
+{
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    auto line = [at](const std::vector<std::string> &lines) {
+        return at < lines.size() ? testing::PrintToString(lines[at].substr(0, 80)) : "(none)";
+    };
+    return testing::AssertionFailure()
+           << actual_text << " is not " << expected_text << ": " << actual.size() << " lines where "
+           << expected.size() << " were expected, the first difference at line " << at + 1
+           << ":\n  got      " << line(actual) << "\n  expected " << line(expected);
 }

@@ -1,11 +1,28 @@
 // Starts the built pipetap as a child process and looks at what it did.
 #pragma once
 
+#include <cstddef>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-// A fresh folder under the temporary directory, removed with its files.
+// The most bytes pipetap asks of one read: the size of a full chunk.
+constexpr size_t ChunkSize = 65536;
+
+// What any one run may write to a file: far more than a test needs, little
+// enough that a broken program that writes forever fails its test quickly
+// instead of filling the disk.
+constexpr long RunFileSizeLimit = 16L << 20;
+// Seconds of processor time, and of time on the clock, that any one run may
+// take: a run takes a fraction of a second, even under an emulator, and one
+// that spins or waits without end is stopped.
+constexpr long RunCpuLimit = 10;
+constexpr unsigned RunTimeLimit = 30;
+
+// A fresh folder in the build's own folder for test files (never the system's
+// temporary directory), removed with its files. CTest empties that folder
+// after the suite, so that even a test killed on its timeout leaves nothing.
 class TempDir
 {
   public:
@@ -21,24 +38,47 @@ class TempDir
 
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &data);
+// Descriptors for a child's standard descriptors, close-on-exec in this
+// process. An output file is made if missing and never truncated.
+int open_input(const std::string &path);
+int open_output(const std::string &path);
+int open_appending(const std::string &path);
+
+// A pipe whose open ends are closed with it.
+struct Pipe {
+    int read_end = -1;
+    int write_end = -1;
+    Pipe();
+    ~Pipe();
+    Pipe(const Pipe &) = delete;
+    Pipe &operator=(const Pipe &) = delete;
+    void close_read();
+    void close_write();
+};
 // size bytes in which every byte value occurs, NUL, CR, LF and those above 127 among them.
 std::string every_byte(size_t size, unsigned seed = 1);
 
-// What one file holding both outputs gets from a file input: each 64 KiB chunk
+// What one file holding both outputs gets from a file input: each chunk
 // twice in a row.
 std::string each_chunk_twice(const std::string &input);
 
 // Where the child's descriptors 0, 1 and 2 come from; -1 leaves one closed.
 struct Launch {
-    std::vector<std::string> command; // what to run before args; empty: the built pipetap
+    std::vector<std::string> command; // what to run before args; empty: pipetap_binary()
     int in = -1;
     int out = -1;
     int err = -1;
     std::vector<std::string> args;
     std::vector<std::string> env; // NAME=VALUE, added to this process's environment
     bool ignore_sigpipe = false;
-    long file_size_limit = 0; // bytes; 0 for none
+    long file_size_limit = RunFileSizeLimit; // bytes; 0 for none
+    long cpu_limit = RunCpuLimit;            // seconds; 0 for none
+    unsigned time_limit = RunTimeLimit;      // seconds, then SIGALRM; 0 for none
 };
+
+// The pipetap under test: the one this build made, or the one that the
+// environment variable PIPETAP_BINARY names (a mutant, say).
+std::string pipetap_binary();
 
 pid_t launch(const Launch &how);
 // Waits for the child: "exit N" or "signal N".
@@ -84,10 +124,10 @@ struct Script {
     bool one_file = false; // both outputs on one file, as with >f 2>&1; out and err both hold it
 };
 
-// Actions for the reads of 0, the writes to 1 and the writes to 2.
-Script actions(std::string read0, std::string write1, std::string write2);
-
 Outcome run(const std::string &input, const Script &script = {});
+
+// The record of a write to fd that took all of data: "write 2 5 = 5".
+std::string whole_write(int fd, const std::string &data);
 
 // The environment that loads the recording library, logging to log_path.
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script = {});
@@ -100,8 +140,20 @@ std::vector<std::string> read_lines(const std::string &path);
 // Returns "" or what broke the rules.
 std::string check_calls(const std::vector<std::string> &calls);
 
-// Reads fd until end of input.
+// Reads fd until end of input, or until it has RunFileSizeLimit bytes.
 std::string drain(int fd);
 // Reads at least size bytes from fd, giving up after timeout_ms without any.
 std::string read_some(int fd, size_t size, int timeout_ms);
 void write_all(int fd, const std::string &data);
+
+// Equality of bytes, or of the lines of a call log, that reports a difference
+// briefly: the sizes and the first place they differ, never whole outputs,
+// which a broken program can make megabytes long.
+testing::AssertionResult same_bytes(const char *actual_text, const char *expected_text,
+                                    const std::string &actual, const std::string &expected);
+testing::AssertionResult same_lines(const char *actual_text, const char *expected_text,
+                                    const std::vector<std::string> &actual,
+                                    const std::vector<std::string> &expected);
+#define EXPECT_BYTES(actual, expected) EXPECT_PRED_FORMAT2(same_bytes, actual, expected)
+#define ASSERT_BYTES(actual, expected) ASSERT_PRED_FORMAT2(same_bytes, actual, expected)
+#define EXPECT_LINES(actual, expected) EXPECT_PRED_FORMAT2(same_lines, actual, expected)

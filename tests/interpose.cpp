@@ -3,7 +3,9 @@
 //
 //   TAP_LOG=PATH     append one line per call to PATH, such as
 //                    "read 0 65536 = 100", "write 1 100 = -1 EAGAIN",
-//                    "poll 1 out = 1", "close 1 = 0"
+//                    "poll 1 out = 1", "close 1 = 0"; past 8 MiB of them
+//                    the program is aborted, so that one that loops
+//                    without end fails its test instead of filling the disk
 //   TAP_READ0, TAP_WRITE1, TAP_WRITE2, TAP_POLL, TAP_CLOSE1, TAP_CLOSE2
 //                    space-separated actions for the successive calls of that
 //                    kind; calls past the end of the list run as usual:
@@ -38,6 +40,8 @@ using WriteFunction = ssize_t (*)(int, const void *, size_t);
 using PollFunction = int (*)(struct pollfd *, nfds_t, int);
 using CloseFunction = int (*)(int);
 using MallocFunction = void *(*)(size_t);
+
+const size_t LogLimit = 8 << 20;
 
 struct ErrnoName {
     int number;
@@ -79,8 +83,12 @@ void record(const char *format, ...)
         int length = vsnprintf(line, sizeof line, format, args);
         va_end(args);
         static WriteFunction real_write = next<WriteFunction>("write");
-        if (length > 0 && real_write(log_fd, line, static_cast<size_t>(length)) < 0)
-            abort();
+        static size_t logged = 0;
+        if (length > 0) {
+            logged += static_cast<size_t>(length);
+            if (logged > LogLimit || real_write(log_fd, line, static_cast<size_t>(length)) < 0)
+                abort();
+        }
     }
     errno = saved_errno;
 }

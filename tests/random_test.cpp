@@ -45,12 +45,13 @@ TEST(Random, SchedulesOfFaultsLoseNothing)
         SCOPED_TRACE("PIPETAP_SEED=" + std::to_string(seed) + ", round " + std::to_string(round));
         size_t size = random() % 4 == 0 ? random() % 10 : random() % 400000;
         std::string input = every_byte(size, static_cast<unsigned>(random()));
-        Script script = actions(random_actions(random, true), random_actions(random, false),
-                                random_actions(random, false));
+        Script script{.read0 = random_actions(random, true),
+                      .write1 = random_actions(random, false),
+                      .write2 = random_actions(random, false)};
         Outcome result = run(input, script);
         ASSERT_EQ(result.ended, "exit 0");
-        ASSERT_TRUE(result.out == input) << "standard output differs";
-        ASSERT_TRUE(result.err == input) << "standard error differs";
+        ASSERT_BYTES(result.out, input) << "standard output differs";
+        ASSERT_BYTES(result.err, input) << "standard error differs";
         ASSERT_EQ(check_calls(result.calls), "");
     }
 }

@@ -14,38 +14,6 @@
 namespace
 {
 
-struct Pipe {
-    int read_end = -1;
-    int write_end = -1;
-    Pipe()
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe2");
-        read_end = fds[0];
-        write_end = fds[1];
-    }
-    ~Pipe()
-    {
-        close_read();
-        close_write();
-    }
-    Pipe(const Pipe &) = delete;
-    Pipe &operator=(const Pipe &) = delete;
-    void close_read()
-    {
-        if (read_end >= 0)
-            close(read_end);
-        read_end = -1;
-    }
-    void close_write()
-    {
-        if (write_end >= 0)
-            close(write_end);
-        write_end = -1;
-    }
-};
-
 void set_nonblocking(int fd)
 {
     ASSERT_EQ(fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
@@ -56,16 +24,15 @@ TEST(System, FullStandardOutputFailsWithItsMessage)
     TempDir dir;
     write_file(dir.path("in"), "hello");
     Launch how;
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    how.out = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_GE(how.out, 0);
+    how.in = open_input(dir.path("in"));
+    how.out = open_output("/dev/full");
+    how.err = open_output(dir.path("err"));
     pid_t pid = launch(how);
     close(how.in);
     close(how.out);
     close(how.err);
     EXPECT_EQ(wait_for(pid), "exit 1");
-    EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+    EXPECT_BYTES(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
 
 // Past the file size limit the default SIGXFSZ ends the run, as it ends tee.
@@ -74,9 +41,9 @@ TEST(System, FileSizeLimitEndsTheRunBySignal)
     TempDir dir;
     write_file(dir.path("in"), every_byte(100000));
     Launch how;
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.in = open_input(dir.path("in"));
+    how.out = open_output(dir.path("out"));
+    how.err = open_output(dir.path("err"));
     how.file_size_limit = 4096;
     pid_t pid = launch(how);
     close(how.in);
@@ -99,9 +66,10 @@ class Closed : public testing::TestWithParam<ClosedCase>
 
 INSTANTIATE_TEST_SUITE_P(
     System, Closed,
-    testing::Values(ClosedCase{0, "", "pipetap: standard input: Bad file descriptor\n"},
-                    ClosedCase{1, "", "pipetap: standard output: Bad file descriptor\n"},
-                    ClosedCase{2, "hello", ""}),
+    testing::Values(
+        ClosedCase{.closed = 0, .err = "pipetap: standard input: Bad file descriptor\n"},
+        ClosedCase{.closed = 1, .err = "pipetap: standard output: Bad file descriptor\n"},
+        ClosedCase{.closed = 2, .out = "hello"}),
     [](const testing::TestParamInfo<ClosedCase> &info) {
         return "descriptor" + std::to_string(info.param.closed);
     });
@@ -111,9 +79,9 @@ TEST_P(Closed, DescriptorFailsTheRun)
     TempDir dir;
     write_file(dir.path("in"), "hello");
     Launch how;
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.in = open_input(dir.path("in"));
+    how.out = open_output(dir.path("out"));
+    how.err = open_output(dir.path("err"));
     int *fds[3] = {&how.in, &how.out, &how.err};
     close(*fds[GetParam().closed]);
     *fds[GetParam().closed] = -1;
@@ -122,8 +90,8 @@ TEST_P(Closed, DescriptorFailsTheRun)
         if (*fd >= 0)
             close(*fd);
     EXPECT_EQ(wait_for(pid), "exit 1");
-    EXPECT_EQ(read_file(dir.path("out")), GetParam().out);
-    EXPECT_EQ(read_file(dir.path("err")), GetParam().err);
+    EXPECT_BYTES(read_file(dir.path("out")), GetParam().out);
+    EXPECT_BYTES(read_file(dir.path("err")), GetParam().err);
 }
 
 // A non-blocking pipe on one side, served slowly: the program meets real
@@ -145,9 +113,9 @@ TEST_P(NonBlocking, SlowPipeLosesNothing)
     write_file(dir.path("in"), input);
     Pipe pipe;
     Launch how;
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    how.out = open(dir.path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.in = open_input(dir.path("in"));
+    how.out = open_output(dir.path("out"));
+    how.err = open_output(dir.path("err"));
     int *fds[3] = {&how.in, &how.out, &how.err};
     close(*fds[slow]);
     *fds[slow] = slow == 0 ? pipe.read_end : pipe.write_end;
@@ -186,7 +154,7 @@ TEST_P(NonBlocking, SlowPipeLosesNothing)
     // The output on the slow pipe is what came through it; the others are files.
     for (int fd : {1, 2}) {
         std::string copy = fd == slow ? through_pipe : read_file(dir.path(fd == 1 ? "out" : "err"));
-        EXPECT_TRUE(copy == input) << "descriptor " << fd << "'s copy differs";
+        EXPECT_BYTES(copy, input) << "descriptor " << fd << "'s copy differs";
     }
 }
 
@@ -205,9 +173,14 @@ class ReaderGone : public testing::TestWithParam<GoneCase>
 
 INSTANTIATE_TEST_SUITE_P(
     System, ReaderGone,
-    testing::Values(GoneCase{1, false, "signal 13", ""},
-                    GoneCase{1, true, "exit 1", "pipetap: standard output: Broken pipe\n"},
-                    GoneCase{2, false, "signal 13", "hello"}, GoneCase{2, true, "exit 1", "hello"}),
+    testing::Values(
+        GoneCase{.fd = 1, .ignore_sigpipe = false, .ended = "signal 13"},
+        GoneCase{.fd = 1,
+                 .ignore_sigpipe = true,
+                 .ended = "exit 1",
+                 .other_output = "pipetap: standard output: Broken pipe\n"},
+        GoneCase{.fd = 2, .ignore_sigpipe = false, .ended = "signal 13", .other_output = "hello"},
+        GoneCase{.fd = 2, .ignore_sigpipe = true, .ended = "exit 1", .other_output = "hello"}),
     [](const testing::TestParamInfo<GoneCase> &info) {
         return "descriptor" + std::to_string(info.param.fd) +
                (info.param.ignore_sigpipe ? "_sigpipe_ignored" : "_sigpipe_default");
@@ -220,8 +193,8 @@ TEST_P(ReaderGone, EndsTheRun)
     Pipe pipe;
     pipe.close_read();
     Launch how;
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    int other = open(dir.path("other").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.in = open_input(dir.path("in"));
+    int other = open_output(dir.path("other"));
     how.out = GetParam().fd == 1 ? pipe.write_end : other;
     how.err = GetParam().fd == 2 ? pipe.write_end : other;
     how.ignore_sigpipe = GetParam().ignore_sigpipe;
@@ -229,12 +202,15 @@ TEST_P(ReaderGone, EndsTheRun)
     close(how.in);
     close(other);
     EXPECT_EQ(wait_for(pid), GetParam().ended);
-    EXPECT_EQ(read_file(dir.path("other")), GetParam().other_output);
+    EXPECT_BYTES(read_file(dir.path("other")), GetParam().other_output);
 }
 
 // An output pipe with room for less than four chunks is widened to four, so
 // the program and its reader can run at once; a wider one and the input are
 // left as they are.
+// Pipe sizes in bytes, as F_SETPIPE_SZ takes them.
+const int chunk = static_cast<int>(ChunkSize);
+
 struct WidenCase {
     int out_before;
     int err_before;
@@ -247,8 +223,14 @@ class Widening : public testing::TestWithParam<WidenCase>
 };
 
 INSTANTIATE_TEST_SUITE_P(System, Widening,
-                         testing::Values(WidenCase{4096, 65536, 4 * 65536, 4 * 65536},
-                                         WidenCase{2 * 65536, 8 * 65536, 4 * 65536, 8 * 65536}),
+                         testing::Values(WidenCase{.out_before = 4096,
+                                                   .err_before = chunk,
+                                                   .out_after = 4 * chunk,
+                                                   .err_after = 4 * chunk},
+                                         WidenCase{.out_before = 2 * chunk,
+                                                   .err_before = 8 * chunk,
+                                                   .out_after = 4 * chunk,
+                                                   .err_after = 8 * chunk}),
                          [](const testing::TestParamInfo<WidenCase> &info) {
                              return "out_" + std::to_string(info.param.out_before) + "_err_" +
                                     std::to_string(info.param.err_before);
@@ -256,7 +238,6 @@ INSTANTIATE_TEST_SUITE_P(System, Widening,
 
 TEST_P(Widening, OutputPipesAreWidenedNeverNarrowed)
 {
-    const int chunk = 65536;
     Pipe in, out, err;
     ASSERT_EQ(fcntl(in.write_end, F_SETPIPE_SZ, chunk), chunk);
     ASSERT_EQ(fcntl(out.write_end, F_SETPIPE_SZ, GetParam().out_before), GetParam().out_before);
@@ -291,8 +272,8 @@ TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
     Launch how;
     how.env = recording_env(dir.path("log"));
     EXPECT_EQ(wait_for(launch_on_input_file(dir, GetParam(), how)), GetParam().ended);
-    EXPECT_TRUE(read_file(dir.path("file")) == same_file_content) << "the input file changed";
-    EXPECT_EQ(read_file(dir.path("other")), GetParam().message);
+    EXPECT_BYTES(read_file(dir.path("file")), same_file_content) << "the input file changed";
+    EXPECT_BYTES(read_file(dir.path("other")), GetParam().message);
     if (GetParam().ended == "exit 0")
         return;
     // Not even the zero-byte writes: the only call is the message, if any.
@@ -303,7 +284,7 @@ TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
     if (!GetParam().message.empty())
         message_only.push_back("write 2 " + std::to_string(GetParam().message.size()) + " = " +
                                std::to_string(GetParam().message.size()));
-    EXPECT_EQ(calls, message_only);
+    EXPECT_LINES(calls, message_only);
 }
 
 // Both outputs get each piece before the next piece is even written.
@@ -323,12 +304,12 @@ TEST(System, PipesSeeEachPieceBeforeTheNextIsSent)
                                           "\n"};
     for (const std::string &piece : pieces) {
         write_all(in.write_end, piece);
-        EXPECT_TRUE(read_some(out.read_end, piece.size(), 5000) == piece) << "standard output";
-        EXPECT_TRUE(read_some(err.read_end, piece.size(), 5000) == piece) << "standard error";
+        EXPECT_BYTES(read_some(out.read_end, piece.size(), 5000), piece) << "standard output";
+        EXPECT_BYTES(read_some(err.read_end, piece.size(), 5000), piece) << "standard error";
     }
     in.close_write();
-    EXPECT_EQ(drain(out.read_end), "");
-    EXPECT_EQ(drain(err.read_end), "");
+    EXPECT_BYTES(drain(out.read_end), "");
+    EXPECT_BYTES(drain(err.read_end), "");
     EXPECT_EQ(wait_for(pid), "exit 0");
 }
 
@@ -359,12 +340,12 @@ TEST(System, TerminalLinesShowWhenEnteredAndEofKeyEnds)
 
     for (std::string line : {"first line\n", "\n", "second line\n"}) {
         write_all(master, line);
-        EXPECT_EQ(read_some(out.read_end, line.size(), 5000), line);
-        EXPECT_EQ(read_some(err.read_end, line.size(), 5000), line);
+        EXPECT_BYTES(read_some(out.read_end, line.size(), 5000), line);
+        EXPECT_BYTES(read_some(err.read_end, line.size(), 5000), line);
     }
     write_all(master, std::string(1, static_cast<char>(mode.c_cc[VEOF])));
-    EXPECT_EQ(drain(out.read_end), "");
-    EXPECT_EQ(drain(err.read_end), "");
+    EXPECT_BYTES(drain(out.read_end), "");
+    EXPECT_BYTES(drain(err.read_end), "");
     EXPECT_EQ(wait_for(pid), "exit 0");
     close(master);
 }

@@ -12,8 +12,6 @@
 namespace
 {
 
-const size_t chunk = 65536;
-
 // The pipetap.exe under test: the one this build made, or the one that
 // PIPETAP_WINDOWS_EXE names, such as a release's.
 std::string windows_exe()
@@ -40,15 +38,17 @@ class Windows : public testing::Test
         // error: do it here, where nothing is compared, one test process at a
         // time, and with the standard descriptors open (without them the
         // prefix is never finished).
-        int lock = open(WINE_PREFIX ".lock", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        ASSERT_GE(lock, 0);
+        int lock = open_output(WINE_PREFIX ".lock");
         ASSERT_EQ(flock(lock, LOCK_EX), 0);
         Launch how;
         how.command = {WINE_PATH, "cmd", "/c", "exit"};
         how.env = wine_env();
-        how.in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        how.out = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        how.in = open_input("/dev/null");
+        how.out = open_output("/dev/null");
         how.err = how.out;
+        how.file_size_limit = 0; // the prefix holds files of many megabytes
+        how.cpu_limit = 0;       // and takes a while to make
+        how.time_limit = 0;
         wait_for(launch(how));
         close(how.in);
         close(how.out);
@@ -83,9 +83,8 @@ class Windows : public testing::Test
         Launch how = exe_launch();
         how.args = std::move(args);
         how.in = in;
-        how.out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        how.err = err == out ? how.out
-                             : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        how.out = open_output(out);
+        how.err = err == out ? how.out : open_output(err);
         pid_t pid = launch(how);
         close(how.out);
         if (how.err != how.out)
@@ -122,13 +121,13 @@ class WindowsCopies : public Windows, public testing::WithParamInterface<CopyCas
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowsCopies,
     testing::Values(CopyCase{"Empty", "", false, {}}, CopyCase{"OneByte", "\n", false, {}},
-                    CopyCase{"ChunkLessOne", every_byte(chunk - 1), false, {}},
-                    CopyCase{"Chunk", every_byte(chunk), false, {}},
-                    CopyCase{"ChunkAndOne", every_byte(chunk + 1), false, {}},
-                    CopyCase{"SeveralChunks", every_byte(3 * chunk + 999), false, {}},
+                    CopyCase{"ChunkLessOne", every_byte(ChunkSize - 1), false, {}},
+                    CopyCase{"Chunk", every_byte(ChunkSize), false, {}},
+                    CopyCase{"ChunkAndOne", every_byte(ChunkSize + 1), false, {}},
+                    CopyCase{"SeveralChunks", every_byte(3 * ChunkSize + 999), false, {}},
                     CopyCase{"LineEndsAndCtrlZ", awkward_bytes(), false, {}},
                     CopyCase{"LineEndsAndCtrlZFromPipe", awkward_bytes(), true, {}},
-                    CopyCase{"SeveralChunksFromPipe", every_byte(3 * chunk + 999, 5), true, {}},
+                    CopyCase{"SeveralChunksFromPipe", every_byte(3 * ChunkSize + 999, 5), true, {}},
                     CopyCase{"ArgumentsIgnored", awkward_bytes(), false, {"--help", "/?", "x"}}),
     [](const testing::TestParamInfo<CopyCase> &info) { return info.param.name; });
 
@@ -136,38 +135,34 @@ TEST_P(WindowsCopies, ReachBothOutputsExactly)
 {
     TempDir dir;
     const std::string &input = GetParam().input;
-    int in = -1;
-    int feed = -1;
-    if (GetParam().from_pipe) {
-        int fds[2];
-        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-        in = fds[0];
-        feed = fds[1];
-    } else {
+    Pipe feed;
+    int in = feed.read_end;
+    if (!GetParam().from_pipe) {
         write_file(dir.path("in"), input);
-        in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+        in = open_input(dir.path("in"));
     }
     pid_t pid = start_exe(in, dir.path("out"), dir.path("err"), GetParam().args);
-    close(in);
-    if (feed >= 0) {
-        write_all(feed, input);
-        close(feed);
-    }
+    feed.close_read();
+    if (in != feed.read_end)
+        close(in);
+    if (GetParam().from_pipe)
+        write_all(feed.write_end, input);
+    feed.close_write();
     EXPECT_EQ(wait_for(pid), "exit 0");
-    EXPECT_TRUE(read_file(dir.path("out")) == input) << "standard output differs";
-    EXPECT_TRUE(read_file(dir.path("err")) == input) << "standard error differs";
+    EXPECT_BYTES(read_file(dir.path("out")), input) << "standard output differs";
+    EXPECT_BYTES(read_file(dir.path("err")), input) << "standard error differs";
 }
 
 TEST_F(Windows, OneFileForBothOutputsGetsEachChunkTwiceStandardOutputFirst)
 {
     TempDir dir;
-    std::string input = every_byte(2 * chunk + 1000, 9);
+    std::string input = every_byte(2 * ChunkSize + 1000, 9);
     write_file(dir.path("in"), input);
-    int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    int in = open_input(dir.path("in"));
     pid_t pid = start_exe(in, dir.path("both"), dir.path("both"));
     close(in);
     EXPECT_EQ(wait_for(pid), "exit 0");
-    EXPECT_TRUE(read_file(dir.path("both")) == each_chunk_twice(input))
+    EXPECT_BYTES(read_file(dir.path("both")), each_chunk_twice(input))
         << "chunks not doubled in order";
 }
 
@@ -175,11 +170,11 @@ TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
 {
     TempDir dir;
     write_file(dir.path("in"), "hello\n");
-    int in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
+    int in = open_input(dir.path("in"));
     pid_t pid = start_exe(in, "/dev/full", dir.path("err"));
     close(in);
     EXPECT_EQ(wait_for(pid), "exit 1");
-    EXPECT_EQ(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+    EXPECT_BYTES(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
 
 // Windows has no SIGPIPE: a reader that went away is an ordinary failure,
@@ -187,19 +182,18 @@ TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
 TEST_F(Windows, ReaderGoneIsABrokenPipe)
 {
     TempDir dir;
-    write_file(dir.path("in"), std::string(16 * chunk, 'x'));
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    write_file(dir.path("in"), std::string(16 * ChunkSize, 'x'));
+    Pipe out;
     Launch how = exe_launch();
-    how.in = open(dir.path("in").c_str(), O_RDONLY | O_CLOEXEC);
-    how.out = fds[1];
-    how.err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    how.in = open_input(dir.path("in"));
+    how.out = out.write_end;
+    how.err = open_output(dir.path("err"));
     pid_t pid = launch(how);
     close(how.in);
-    close(how.out);
+    out.close_write();
     close(how.err);
-    EXPECT_EQ(read_some(fds[0], 1, 30000).size(), 1U);
-    close(fds[0]);
+    EXPECT_EQ(read_some(out.read_end, 1, 30000).size(), 1U);
+    out.close_read();
     EXPECT_EQ(wait_for(pid), "exit 1");
     std::string err = read_file(dir.path("err"));
     const std::string message = "\npipetap: standard output: Broken pipe\n";
@@ -221,8 +215,8 @@ TEST_P(WindowsInputIsOutput, IsRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
     EXPECT_EQ(wait_for(launch_on_input_file(dir, GetParam(), exe_launch())), GetParam().ended);
-    EXPECT_TRUE(read_file(dir.path("file")) == same_file_content) << "the input file changed";
-    EXPECT_EQ(read_file(dir.path("other")), GetParam().message);
+    EXPECT_BYTES(read_file(dir.path("file")), same_file_content) << "the input file changed";
+    EXPECT_BYTES(read_file(dir.path("other")), GetParam().message);
 }
 
 } // namespace
