@@ -1,0 +1,24 @@
+# shellcheck shell=bash
+# Sourced by the project's scripts, so that each says in the same way which
+# Debian packages it lacks: need_command and need_file note a package when
+# its command or file is missing, and report_missing WHO [NOTE...] ends the
+# script with the list, if there is one, and each note on a line of its own.
+# Nothing is installed here.
+missing=()
+
+need_command() {
+    command -v "$1" >/dev/null 2>&1 || missing+=("$2")
+}
+
+need_file() {
+    [ -e "$1" ] || missing+=("$2")
+}
+
+report_missing() {
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "$1 needs: ${missing[*]}" >&2
+    echo "on Debian: apt-get install ${missing[*]}" >&2
+    shift
+    [ $# -eq 0 ] || printf '%s\n' "$@" >&2
+    exit 1
+}
