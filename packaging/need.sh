@@ -22,3 +22,15 @@ report_missing() {
     [ $# -eq 0 ] || printf '%s\n' "$@" >&2
     exit 1
 }
+
+# Notes musl-dev for Debian architecture $1 (musl-dev:$1 when that is not
+# this machine's) when musl for cross compiler $2-g++ is missing. Debian
+# keeps musl in the multiarch folder with "musl" for "gnu"
+# (arm-linux-musleabihf), less any "abi64" (mips64el-linux-musl).
+need_musl() {
+    local multiarch package=musl-dev
+    command -v "$2-g++" >/dev/null 2>&1 || return 0
+    multiarch=$("$2-g++" -print-multiarch)
+    [ "$1" = "$(dpkg --print-architecture)" ] || package=musl-dev:$1
+    need_file "/usr/lib/$(sed -E 's/-gnu(abi64)?/-musl/' <<<"$multiarch")/rcrt1.o" "$package"
+}

@@ -4,17 +4,17 @@
 page=$1
 linted=no
 if command -v groff >/dev/null 2>&1; then
-    found=$(groff -man -ww -z "$page" 2>&1) && [ -z "$found" ] || {
+    if ! found=$(groff -man -ww -z "$page" 2>&1) || [ -n "$found" ]; then
         printf 'groff:\n%s\n' "$found"
         exit 1
-    }
+    fi
     linted=yes
 fi
 if command -v mandoc >/dev/null 2>&1; then
-    found=$(mandoc -Tlint "$page" 2>&1) && [ -z "$found" ] || {
+    if ! found=$(mandoc -Tlint "$page" 2>&1) || [ -n "$found" ]; then
         printf 'mandoc:\n%s\n' "$found"
         exit 1
-    }
+    fi
     linted=yes
 fi
 [ "$linted" = yes ] || {
