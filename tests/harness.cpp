@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -47,25 +48,6 @@ std::string TempDir::path(const std::string &name) const
     return root_ + "/" + name;
 }
 
-std::string read_file(const std::string &path)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        die("open " + path);
-    std::string data = drain(fd);
-    close(fd);
-    return data;
-}
-
-void write_file(const std::string &path, const std::string &data)
-{
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        die("open " + path);
-    write_all(fd, data);
-    close(fd);
-}
-
 namespace
 {
 
@@ -78,6 +60,21 @@ int open_or_die(const std::string &path, int flags)
 }
 
 } // namespace
+
+std::string read_file(const std::string &path)
+{
+    int fd = open_input(path);
+    std::string data = drain(fd);
+    close(fd);
+    return data;
+}
+
+void write_file(const std::string &path, const std::string &data)
+{
+    int fd = open_or_die(path, O_WRONLY | O_CREAT | O_TRUNC);
+    write_all(fd, data);
+    close(fd);
+}
 
 int open_input(const std::string &path)
 {
@@ -226,11 +223,19 @@ const std::vector<SameFileCase> &same_file_cases()
 {
     static const std::string refused = "pipetap: standard output: input file is output file\n";
     static const std::vector<SameFileCase> cases{
-        {"StandardOutput", true, false, 0, "exit 1", refused},
-        {"StandardOutputPartlyRead", true, false, 5, "exit 1", refused},
-        {"StandardError", false, true, 0, "exit 1", ""},
-        {"BothOutputs", true, true, 0, "exit 1", ""},
-        {"InputAtItsEnd", true, true, static_cast<off_t>(same_file_content.size()), "exit 0", ""}};
+        {.name = "StandardOutput", .out_is_input = true, .ended = "exit 1", .message = refused},
+        {.name = "StandardOutputPartlyRead",
+         .out_is_input = true,
+         .already_read = 5,
+         .ended = "exit 1",
+         .message = refused},
+        {.name = "StandardError", .err_is_input = true, .ended = "exit 1"},
+        {.name = "BothOutputs", .out_is_input = true, .err_is_input = true, .ended = "exit 1"},
+        {.name = "InputAtItsEnd",
+         .out_is_input = true,
+         .err_is_input = true,
+         .already_read = static_cast<off_t>(same_file_content.size()),
+         .ended = "exit 0"}};
     return cases;
 }
 
@@ -432,6 +437,13 @@ void write_all(int fd, const std::string &data)
 namespace
 {
 
+// Where two strings, or two lists of lines, first differ.
+template <typename Sequence> size_t first_difference(const Sequence &one, const Sequence &other)
+{
+    auto [at, unused] = std::mismatch(one.begin(), one.end(), other.begin(), other.end());
+    return static_cast<size_t>(at - one.begin());
+}
+
 // At most 40 bytes of data from about where they start to differ, quoted.
 std::string excerpt(const std::string &data, size_t at)
 {
@@ -446,9 +458,7 @@ testing::AssertionResult same_bytes(const char *actual_text, const char *expecte
 {
     if (actual == expected)
         return testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-        ++at;
+    size_t at = first_difference(actual, expected);
     return testing::AssertionFailure()
            << actual_text << " is not " << expected_text << ": " << actual.size() << " bytes where "
            << expected.size() << " were expected, the first difference at byte " << at
@@ -461,9 +471,7 @@ testing::AssertionResult same_lines(const char *actual_text, const char *expecte
 {
     if (actual == expected)
         return testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-        ++at;
+    size_t at = first_difference(actual, expected);
     auto line = [at](const std::vector<std::string> &lines) {
         return at < lines.size() ? testing::PrintToString(lines[at].substr(0, 80)) : "(none)";
     };

@@ -88,11 +88,11 @@ std::string wait_for(pid_t pid);
 // meet it. The other output, if any, is the file "other".
 struct SameFileCase {
     std::string name;
-    bool out_is_input;
-    bool err_is_input;
-    off_t already_read;  // bytes of the input read before the run
-    std::string ended;   // how the run ends
-    std::string message; // what "other" gets
+    bool out_is_input = false;
+    bool err_is_input = false;
+    off_t already_read = 0; // bytes of the input read before the run
+    std::string ended;      // how the run ends
+    std::string message;    // what "other" gets
 };
 void PrintTo(const SameFileCase &same, std::ostream *out);
 extern const std::string same_file_content;

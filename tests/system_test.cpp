@@ -288,8 +288,7 @@ TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
         calls = read_lines(dir.path("log"));
     std::vector<std::string> message_only;
     if (!GetParam().message.empty())
-        message_only.push_back("write 2 " + std::to_string(GetParam().message.size()) + " = " +
-                               std::to_string(GetParam().message.size()));
+        message_only.push_back(whole_write(2, GetParam().message));
     EXPECT_LINES(calls, message_only);
 }
 
