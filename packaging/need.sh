@@ -6,12 +6,17 @@
 # Nothing is installed here.
 missing=()
 
+# Notes package $1, once.
+note_missing() {
+    [[ " ${missing[*]} " == *" $1 "* ]] || missing+=("$1")
+}
+
 need_command() {
-    command -v "$1" >/dev/null 2>&1 || missing+=("$2")
+    command -v "$1" >/dev/null 2>&1 || note_missing "$2"
 }
 
 need_file() {
-    [ -e "$1" ] || missing+=("$2")
+    [ -e "$1" ] || note_missing "$2"
 }
 
 report_missing() {
