@@ -28,14 +28,18 @@ report_missing() {
     exit 1
 }
 
-# Notes musl-dev for Debian architecture $1 (musl-dev:$1 when that is not
-# this machine's) when musl for cross compiler $2-g++ is missing. Debian
-# keeps musl in the multiarch folder with "musl" for "gnu"
+# Where Debian keeps musl for compiler $1 (g++, or a cross compiler
+# TRIPLET-g++): its multiarch folder with "musl" for "gnu"
 # (arm-linux-musleabihf), less any "abi64" (mips64el-linux-musl).
+musl_libdir() {
+    echo "/usr/lib/$("$1" -print-multiarch | sed -E 's/-gnu(abi64)?/-musl/')"
+}
+
+# Notes musl-dev for Debian architecture $1 (musl-dev:$1 when that is not
+# this machine's) when musl for cross compiler $2-g++ is missing.
 need_musl() {
-    local multiarch package=musl-dev
+    local package=musl-dev
     command -v "$2-g++" >/dev/null 2>&1 || return 0
-    multiarch=$("$2-g++" -print-multiarch)
     [ "$1" = "$(dpkg --print-architecture)" ] || package=musl-dev:$1
-    need_file "/usr/lib/$(sed -E 's/-gnu(abi64)?/-musl/' <<<"$multiarch")/rcrt1.o" "$package"
+    need_file "$(musl_libdir "$2-g++")/rcrt1.o" "$package"
 }
