@@ -318,41 +318,97 @@ TEST(System, PipesSeeEachPieceBeforeTheNextIsSent)
     EXPECT_EQ(wait_for(pid), "exit 0");
 }
 
+// A pseudo-terminal in line mode, without echo and with its output
+// unprocessed, so that what the program writes is read back unchanged.
+struct Terminal {
+    int master = -1;
+    int slave = -1;
+    char eof_key = 0;
+    Terminal()
+    {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return;
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        fcntl(slave, F_SETFD, FD_CLOEXEC);
+        struct termios mode;
+        tcgetattr(slave, &mode);
+        mode.c_lflag |= ICANON;
+        mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tcsetattr(slave, TCSANOW, &mode);
+        eof_key = static_cast<char>(mode.c_cc[VEOF]);
+    }
+    ~Terminal()
+    {
+        close(master);
+        if (slave >= 0)
+            close(slave);
+    }
+    Terminal(const Terminal &) = delete;
+    Terminal &operator=(const Terminal &) = delete;
+};
+
 // On a terminal in line mode each line shows on both outputs once entered,
 // and the end-of-input key ends the run with status 0.
 TEST(System, TerminalLinesShowWhenEnteredAndEofKeyEnds)
 {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
-    struct termios mode;
-    ASSERT_EQ(tcgetattr(slave, &mode), 0);
-    mode.c_lflag |= ICANON;
-    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
-
+    Terminal terminal;
+    ASSERT_GE(terminal.master, 0);
     Pipe out, err;
     Launch how;
-    how.in = slave;
+    how.in = terminal.slave;
     how.out = out.write_end;
     how.err = err.write_end;
     pid_t pid = launch(how);
-    close(slave);
     out.close_write();
     err.close_write();
 
     for (std::string line : {"first line\n", "\n", "second line\n"}) {
-        write_all(master, line);
+        write_all(terminal.master, line);
         EXPECT_BYTES(read_some(out.read_end, line.size(), 5000), line);
         EXPECT_BYTES(read_some(err.read_end, line.size(), 5000), line);
     }
-    write_all(master, std::string(1, static_cast<char>(mode.c_cc[VEOF])));
+    write_all(terminal.master, std::string(1, terminal.eof_key));
     EXPECT_BYTES(drain(out.read_end), "");
     EXPECT_BYTES(drain(err.read_end), "");
     EXPECT_EQ(wait_for(pid), "exit 0");
-    close(master);
+}
+
+// pipetap typed at a prompt: all three descriptors on one terminal. Input
+// and output are one file there, but no regular file that the copy could
+// feed: each line shows twice, and the end-of-input key ends the run.
+TEST(System, OneTerminalForAllThreeDescriptorsIsNoInputFile)
+{
+    Terminal terminal;
+    ASSERT_GE(terminal.master, 0);
+    Launch how;
+    how.in = terminal.slave;
+    how.out = terminal.slave;
+    how.err = terminal.slave;
+    pid_t pid = launch(how);
+    close(terminal.slave);
+    terminal.slave = -1;
+
+    write_all(terminal.master, "a line\n");
+    EXPECT_BYTES(read_some(terminal.master, 14, 5000), "a line\na line\n");
+    write_all(terminal.master, std::string(1, terminal.eof_key));
+    EXPECT_EQ(wait_for(pid), "exit 0");
+}
+
+// The same with input and output on the null device, opened twice.
+TEST(System, NullDeviceAsInputAndOutputIsNoInputFile)
+{
+    TempDir dir;
+    Launch how;
+    how.in = open_input("/dev/null");
+    how.out = open_output("/dev/null");
+    how.err = open_output(dir.path("err"));
+    pid_t pid = launch(how);
+    close(how.in);
+    close(how.out);
+    close(how.err);
+    EXPECT_EQ(wait_for(pid), "exit 0");
+    EXPECT_BYTES(read_file(dir.path("err")), "");
 }
 
 } // namespace
