@@ -22,20 +22,22 @@
 // The most bytes one read brings in, and so the size of the one buffer.
 constexpr uint32_t ChunkSize = 65536;
 
-// ---- Platform differences: all of them are here. ------------------------
+// ---- Platform differences, all of them, behind the same calls on each. ---
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <windows.h>
 
 // The Windows C runtime names its descriptor calls with an underscore.
-#define read _read
-#define close _close
+static ssize_t read_input(void *data, uint32_t size)
+{
+    return _read(STDIN_FILENO, data, size);
+}
 
 // The runtime reports a write to a pipe whose reader has gone as EINVAL; the
 // system's own error code (broken, closing or unconnected pipe) tells that
 // case apart.
-static int write_or_broken_pipe(int fd, const void *data, size_t size)
+static ssize_t write_output(int fd, const void *data, size_t size)
 {
     int wrote = _write(fd, data, static_cast<unsigned>(size));
     if (wrote < 0 && errno == EINVAL &&
@@ -44,7 +46,11 @@ static int write_or_broken_pipe(int fd, const void *data, size_t size)
         errno = EPIPE;
     return wrote;
 }
-#define write write_or_broken_pipe
+
+static int close_output(int fd)
+{
+    return _close(fd);
+}
 
 static bool is_console(int fd)
 {
@@ -104,6 +110,21 @@ static int await(int fd, bool output)
 }
 #else
 #include <poll.h>
+
+static ssize_t read_input(void *data, uint32_t size)
+{
+    return read(STDIN_FILENO, data, size);
+}
+
+static ssize_t write_output(int fd, const void *data, size_t size)
+{
+    return write(fd, data, size);
+}
+
+static int close_output(int fd)
+{
+    return close(fd);
+}
 
 // With an output pipe of little more than a chunk, each write waits for the
 // reader to make room, and the two sides take turns instead of running at
@@ -212,7 +233,7 @@ static void refuse_output_on_input_file()
 static int32_t take(void *data, uint32_t limit)
 {
     for (;;) {
-        ssize_t got = read(STDIN_FILENO, data, limit);
+        ssize_t got = read_input(data, limit);
         if (got >= 0)
             return static_cast<int32_t>(got);
         recover(STDIN_FILENO, false);
@@ -226,7 +247,7 @@ static int32_t put(int fd, const void *data, int32_t size)
     const char *bytes = static_cast<const char *>(data);
     int32_t done = 0;
     for (;;) {
-        ssize_t wrote = write(fd, bytes + done, static_cast<size_t>(size - done));
+        ssize_t wrote = write_output(fd, bytes + done, static_cast<size_t>(size - done));
         if (wrote < 0) {
             recover(fd, true);
             continue;
@@ -264,9 +285,9 @@ int main()
     // Some file systems report a failed write only when the file is closed
     // (NFS, quotas). An interrupted close is not made again: the descriptor
     // is gone either way, and whether the data arrived is unknown.
-    if (close(STDOUT_FILENO) != 0)
+    if (close_output(STDOUT_FILENO) != 0)
         fail(STDOUT_FILENO, strerror(errno));
-    if (close(STDERR_FILENO) != 0)
+    if (close_output(STDERR_FILENO) != 0)
         fail(STDERR_FILENO, strerror(errno));
 
     free(Buffer);
