@@ -11,9 +11,7 @@
 namespace
 {
 
-class Sizes : public testing::TestWithParam<size_t>
-{
-};
+using Sizes = testing::TestWithParam<size_t>;
 
 INSTANTIATE_TEST_SUITE_P(AroundTheChunk, Sizes,
                          testing::Values(0, 1, 255, ChunkSize - 1, ChunkSize, ChunkSize + 1,
@@ -78,29 +76,21 @@ struct CallsCase {
     std::vector<std::string> calls;
 };
 
-class ExactCalls : public testing::TestWithParam<CallsCase>
-{
-};
+using ExactCalls = testing::TestWithParam<CallsCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Copy, ExactCalls,
-    testing::Values(
-        CallsCase{.size = 0,
-                  .calls = {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0",
-                            "close 2 = 0"}},
-        CallsCase{.size = 5,
-                  .calls = {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5",
-                            "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0",
-                            "close 2 = 0"}},
-        CallsCase{.size = ChunkSize,
-                  .calls = {"read 0 65536 = 65536", "write 1 65536 = 65536",
-                            "write 2 65536 = 65536", "read 0 65536 = 0", "write 1 0 = 0",
-                            "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}},
-        CallsCase{.size = ChunkSize + 1,
-                  .calls = {"read 0 65536 = 65536", "write 1 65536 = 65536",
-                            "write 2 65536 = 65536", "read 0 65536 = 1", "write 1 1 = 1",
-                            "write 2 1 = 1", "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
-                            "close 1 = 0", "close 2 = 0"}}));
+    testing::Values(CallsCase{.size = 0, .calls = with_tail({})},
+                    CallsCase{
+                        .size = 5,
+                        .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
+                    CallsCase{.size = ChunkSize,
+                              .calls = with_tail({"read 0 65536 = 65536", "write 1 65536 = 65536",
+                                                  "write 2 65536 = 65536"})},
+                    CallsCase{.size = ChunkSize + 1,
+                              .calls = with_tail({"read 0 65536 = 65536", "write 1 65536 = 65536",
+                                                  "write 2 65536 = 65536", "read 0 65536 = 1",
+                                                  "write 1 1 = 1", "write 2 1 = 1"})}));
 
 TEST_P(ExactCalls, AreThreePerChunk)
 {
@@ -118,18 +108,14 @@ TEST(Copy, OneFileForBothOutputsGetsEachChunkTwiceStandardOutputFirst)
     how.in = open_input(dir.path("in"));
     how.out = open_output(dir.path("both"));
     how.err = how.out;
-    pid_t pid = launch(how);
-    close(how.in);
-    close(how.out);
+    pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "exit 0");
 
     EXPECT_BYTES(read_file(dir.path("both")), each_chunk_twice(input))
         << "chunks not doubled in order";
 }
 
-class Arguments : public testing::TestWithParam<std::vector<std::string>>
-{
-};
+using Arguments = testing::TestWithParam<std::vector<std::string>>;
 
 INSTANTIATE_TEST_SUITE_P(Copy, Arguments,
                          testing::Values(std::vector<std::string>{"--help"},

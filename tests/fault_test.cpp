@@ -22,9 +22,7 @@ struct ShortCase {
     size_t most;
 };
 
-class ShortWrites : public testing::TestWithParam<ShortCase>
-{
-};
+using ShortWrites = testing::TestWithParam<ShortCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ShortWrites,
@@ -56,11 +54,8 @@ TEST(Faults, ShortWriteIsFinishedWithTheRest)
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, "hello");
     EXPECT_BYTES(result.err, "hello");
-    EXPECT_LINES(result.calls,
-                 (std::vector<std::string>{"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
-                                           "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1",
-                                           "read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
-                                           "close 1 = 0", "close 2 = 0"}));
+    EXPECT_LINES(result.calls, with_tail({"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
+                                          "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1"}));
 }
 
 // An interrupted call is made again at once; one that would block waits in
@@ -76,18 +71,7 @@ void PrintTo(const RetryCase &retry, std::ostream *out)
     *out << retry.name;
 }
 
-class Retries : public testing::TestWithParam<RetryCase>
-{
-};
-
-const std::vector<std::string> tail{"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0",
-                                    "close 1 = 0", "close 2 = 0"};
-
-std::vector<std::string> with_tail(std::vector<std::string> calls)
-{
-    calls.insert(calls.end(), tail.begin(), tail.end());
-    return calls;
-}
+using Retries = testing::TestWithParam<RetryCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, Retries,
@@ -128,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                             "read 0 65536 = 0", "write 1 0 = -1 EINTR", "write 1 0 = 0",
                             "write 2 0 = -1 EAGAIN", "poll 2 out = 1", "write 2 0 = 0",
                             "close 1 = 0", "close 2 = 0"}}),
-    [](const testing::TestParamInfo<RetryCase> &info) { return info.param.name; });
+    case_name<RetryCase>);
 
 TEST_P(Retries, LoseNothing)
 {
@@ -157,9 +141,7 @@ void PrintTo(const FailureCase &failure, std::ostream *out)
     *out << failure.name;
 }
 
-class Failures : public testing::TestWithParam<FailureCase>
-{
-};
+using Failures = testing::TestWithParam<FailureCase>;
 
 const std::string read_failed = "pipetap: standard input: Input/output error\n";
 const std::string output_failed = "pipetap: standard output: Input/output error\n";
@@ -257,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{.name = "MessageWaitsWhileStandardErrorWouldBlock",
                     .script = {.write1 = "EIO", .write2 = "EAGAIN"},
                     .message = output_failed}),
-    [](const testing::TestParamInfo<FailureCase> &info) { return info.param.name; });
+    case_name<FailureCase>);
 
 TEST_P(Failures, EndTheRunWithStatusOneAndOneMessage)
 {
@@ -283,9 +265,7 @@ void PrintTo(const OneFileCase &one, std::ostream *out)
     *out << one.name;
 }
 
-class OneFile : public testing::TestWithParam<OneFileCase>
-{
-};
+using OneFile = testing::TestWithParam<OneFileCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, OneFile,
@@ -302,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 .input = "ab",
                                 .script = {.read0 = "- EIO", .one_file = true},
                                 .file = "abab\npipetap: standard input: Input/output error\n"}),
-    [](const testing::TestParamInfo<OneFileCase> &info) { return info.param.name; });
+    case_name<OneFileCase>);
 
 TEST_P(OneFile, MessageStartsALineOfItsOwn)
 {

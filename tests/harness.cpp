@@ -199,6 +199,16 @@ pid_t launch(const Launch &how)
     _exit(127);
 }
 
+pid_t launch_and_close(const Launch &how)
+{
+    pid_t pid = launch(how);
+    const int fds[] = {how.in, how.out, how.err};
+    for (int i = 0; i < 3; ++i)
+        if (fds[i] >= 0 && std::find(fds, fds + i, fds[i]) == fds + i)
+            close(fds[i]);
+    return pid;
+}
+
 std::string wait_for(pid_t pid)
 {
     int status = 0;
@@ -263,6 +273,14 @@ std::string whole_write(int fd, const std::string &data)
            std::to_string(data.size());
 }
 
+std::vector<std::string> with_tail(std::vector<std::string> calls)
+{
+    for (const char *call :
+         {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"})
+        calls.emplace_back(call);
+    return calls;
+}
+
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script)
 {
     std::vector<std::string> env{"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOG=" + log_path};
@@ -302,10 +320,7 @@ Outcome run(const std::string &input, const Script &script)
     how.err = err;
     how.args = script.args;
     how.env = recording_env(dir.path("log"), script);
-    pid_t pid = launch(how);
-    close(in);
-    close(out);
-    close(err);
+    pid_t pid = launch_and_close(how);
     Outcome result;
     result.ended = wait_for(pid);
     result.out = read_file(dir.path("out"));

@@ -81,6 +81,9 @@ struct Launch {
 std::string pipetap_binary();
 
 pid_t launch(const Launch &how);
+// Starts how, then closes its descriptors in this process, each once: the
+// child holds its own copies.
+pid_t launch_and_close(const Launch &how);
 // Waits for the child: "exit N" or "signal N".
 std::string wait_for(pid_t pid);
 
@@ -129,6 +132,10 @@ Outcome run(const std::string &input, const Script &script = {});
 // The record of a write to fd that took all of data: "write 2 5 = 5".
 std::string whole_write(int fd, const std::string &data);
 
+// calls followed by the record of a run's end of input: a read of 0, a
+// zero-byte write to each output, and the closes of both.
+std::vector<std::string> with_tail(std::vector<std::string> calls);
+
 // The environment that loads the recording library, logging to log_path.
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script = {});
 std::vector<std::string> read_lines(const std::string &path);
@@ -157,3 +164,9 @@ testing::AssertionResult same_lines(const char *actual_text, const char *expecte
 #define EXPECT_BYTES(actual, expected) EXPECT_PRED_FORMAT2(same_bytes, actual, expected)
 #define ASSERT_BYTES(actual, expected) ASSERT_PRED_FORMAT2(same_bytes, actual, expected)
 #define EXPECT_LINES(actual, expected) EXPECT_PRED_FORMAT2(same_lines, actual, expected)
+
+// A parameterised test's name: its case's name field.
+template <typename Case> std::string case_name(const testing::TestParamInfo<Case> &info)
+{
+    return info.param.name;
+}

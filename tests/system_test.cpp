@@ -27,10 +27,7 @@ TEST(System, FullStandardOutputFailsWithItsMessage)
     how.in = open_input(dir.path("in"));
     how.out = open_output("/dev/full");
     how.err = open_output(dir.path("err"));
-    pid_t pid = launch(how);
-    close(how.in);
-    close(how.out);
-    close(how.err);
+    pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "exit 1");
     EXPECT_BYTES(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
 }
@@ -45,10 +42,7 @@ TEST(System, FileSizeLimitEndsTheRunBySignal)
     how.out = open_output(dir.path("out"));
     how.err = open_output(dir.path("err"));
     how.file_size_limit = 4096;
-    pid_t pid = launch(how);
-    close(how.in);
-    close(how.out);
-    close(how.err);
+    pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "signal " + std::to_string(SIGXFSZ));
     EXPECT_EQ(read_file(dir.path("out")).size(), 4096U);
 }
@@ -60,9 +54,7 @@ struct ClosedCase {
     std::string err;
 };
 
-class Closed : public testing::TestWithParam<ClosedCase>
-{
-};
+using Closed = testing::TestWithParam<ClosedCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     System, Closed,
@@ -85,10 +77,7 @@ TEST_P(Closed, DescriptorFailsTheRun)
     int *fds[3] = {&how.in, &how.out, &how.err};
     close(*fds[GetParam().closed]);
     *fds[GetParam().closed] = -1;
-    pid_t pid = launch(how);
-    for (int *fd : fds)
-        if (*fd >= 0)
-            close(*fd);
+    pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "exit 1");
     EXPECT_BYTES(read_file(dir.path("out")), GetParam().out);
     EXPECT_BYTES(read_file(dir.path("err")), GetParam().err);
@@ -96,9 +85,7 @@ TEST_P(Closed, DescriptorFailsTheRun)
 
 // A non-blocking pipe on one side, served slowly: the program meets real
 // EAGAIN and short writes, waits in poll, and loses nothing.
-class NonBlocking : public testing::TestWithParam<int>
-{
-};
+using NonBlocking = testing::TestWithParam<int>;
 
 INSTANTIATE_TEST_SUITE_P(System, NonBlocking, testing::Values(0, 1, 2),
                          [](const testing::TestParamInfo<int> &info) {
@@ -173,9 +160,7 @@ struct GoneCase {
     std::string other_output;
 };
 
-class ReaderGone : public testing::TestWithParam<GoneCase>
-{
-};
+using ReaderGone = testing::TestWithParam<GoneCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     System, ReaderGone,
@@ -224,9 +209,7 @@ struct WidenCase {
     int err_after;
 };
 
-class Widening : public testing::TestWithParam<WidenCase>
-{
-};
+using Widening = testing::TestWithParam<WidenCase>;
 
 INSTANTIATE_TEST_SUITE_P(System, Widening,
                          testing::Values(WidenCase{.out_before = 4096,
@@ -263,14 +246,10 @@ TEST_P(Widening, OutputPipesAreWidenedNeverNarrowed)
 // Standard input's own file as an output would be copied onto its own end
 // until the disk is full: refused before any byte is written, as long as some
 // of the input is still unread.
-class InputIsOutput : public testing::TestWithParam<SameFileCase>
-{
-};
+using InputIsOutput = testing::TestWithParam<SameFileCase>;
 
 INSTANTIATE_TEST_SUITE_P(System, InputIsOutput, testing::ValuesIn(same_file_cases()),
-                         [](const testing::TestParamInfo<SameFileCase> &info) {
-                             return info.param.name;
-                         });
+                         case_name<SameFileCase>);
 
 TEST_P(InputIsOutput, IsRefusedBeforeAnythingIsWritten)
 {
@@ -403,10 +382,7 @@ TEST(System, NullDeviceAsInputAndOutputIsNoInputFile)
     how.in = open_input("/dev/null");
     how.out = open_output("/dev/null");
     how.err = open_output(dir.path("err"));
-    pid_t pid = launch(how);
-    close(how.in);
-    close(how.out);
-    close(how.err);
+    pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "exit 0");
     EXPECT_BYTES(read_file(dir.path("err")), "");
 }

@@ -105,7 +105,7 @@ std::string awkward_bytes()
 struct CopyCase {
     std::string name;
     std::string input;
-    bool from_pipe;
+    bool from_pipe = false;
     std::vector<std::string> args;
 };
 
@@ -120,16 +120,20 @@ class WindowsCopies : public Windows, public testing::WithParamInterface<CopyCas
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowsCopies,
-    testing::Values(CopyCase{"Empty", "", false, {}}, CopyCase{"OneByte", "\n", false, {}},
-                    CopyCase{"ChunkLessOne", every_byte(ChunkSize - 1), false, {}},
-                    CopyCase{"Chunk", every_byte(ChunkSize), false, {}},
-                    CopyCase{"ChunkAndOne", every_byte(ChunkSize + 1), false, {}},
-                    CopyCase{"SeveralChunks", every_byte(3 * ChunkSize + 999), false, {}},
-                    CopyCase{"LineEndsAndCtrlZ", awkward_bytes(), false, {}},
-                    CopyCase{"LineEndsAndCtrlZFromPipe", awkward_bytes(), true, {}},
-                    CopyCase{"SeveralChunksFromPipe", every_byte(3 * ChunkSize + 999, 5), true, {}},
-                    CopyCase{"ArgumentsIgnored", awkward_bytes(), false, {"--help", "/?", "x"}}),
-    [](const testing::TestParamInfo<CopyCase> &info) { return info.param.name; });
+    testing::Values(
+        CopyCase{.name = "Empty", .input = ""}, CopyCase{.name = "OneByte", .input = "\n"},
+        CopyCase{.name = "ChunkLessOne", .input = every_byte(ChunkSize - 1)},
+        CopyCase{.name = "Chunk", .input = every_byte(ChunkSize)},
+        CopyCase{.name = "ChunkAndOne", .input = every_byte(ChunkSize + 1)},
+        CopyCase{.name = "SeveralChunks", .input = every_byte(3 * ChunkSize + 999)},
+        CopyCase{.name = "LineEndsAndCtrlZ", .input = awkward_bytes()},
+        CopyCase{.name = "LineEndsAndCtrlZFromPipe", .input = awkward_bytes(), .from_pipe = true},
+        CopyCase{.name = "SeveralChunksFromPipe",
+                 .input = every_byte(3 * ChunkSize + 999, 5),
+                 .from_pipe = true},
+        CopyCase{
+            .name = "ArgumentsIgnored", .input = awkward_bytes(), .args = {"--help", "/?", "x"}}),
+    case_name<CopyCase>);
 
 TEST_P(WindowsCopies, ReachBothOutputsExactly)
 {
@@ -207,9 +211,7 @@ class WindowsInputIsOutput : public Windows, public testing::WithParamInterface<
 };
 
 INSTANTIATE_TEST_SUITE_P(Windows, WindowsInputIsOutput, testing::ValuesIn(same_file_cases()),
-                         [](const testing::TestParamInfo<SameFileCase> &info) {
-                             return info.param.name;
-                         });
+                         case_name<SameFileCase>);
 
 TEST_P(WindowsInputIsOutput, IsRefusedBeforeAnythingIsWritten)
 {
