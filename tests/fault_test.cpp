@@ -18,6 +18,7 @@ std::string repeat(const std::string &action, int times)
 }
 
 struct ShortCase {
+    std::string name;
     int fd;
     size_t most;
 };
@@ -26,13 +27,15 @@ using ShortWrites = testing::TestWithParam<ShortCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ShortWrites,
-    testing::Values(ShortCase{.fd = 1, .most = 1}, ShortCase{.fd = 1, .most = 2},
-                    ShortCase{.fd = 1, .most = 4095}, ShortCase{.fd = 1, .most = ChunkSize - 1},
-                    ShortCase{.fd = 2, .most = 1}, ShortCase{.fd = 2, .most = 3},
-                    ShortCase{.fd = 2, .most = 4096}, ShortCase{.fd = 2, .most = ChunkSize - 1}),
-    [](const testing::TestParamInfo<ShortCase> &info) {
-        return "fd" + std::to_string(info.param.fd) + "_at_most_" + std::to_string(info.param.most);
-    });
+    testing::Values(ShortCase{.name = "fd1_at_most_1", .fd = 1, .most = 1},
+                    ShortCase{.name = "fd1_at_most_2", .fd = 1, .most = 2},
+                    ShortCase{.name = "fd1_at_most_4095", .fd = 1, .most = 4095},
+                    ShortCase{.name = "fd1_at_most_65535", .fd = 1, .most = ChunkSize - 1},
+                    ShortCase{.name = "fd2_at_most_1", .fd = 2, .most = 1},
+                    ShortCase{.name = "fd2_at_most_3", .fd = 2, .most = 3},
+                    ShortCase{.name = "fd2_at_most_4096", .fd = 2, .most = 4096},
+                    ShortCase{.name = "fd2_at_most_65535", .fd = 2, .most = ChunkSize - 1}),
+    case_name<ShortCase>);
 
 TEST_P(ShortWrites, AreCompletedBeforeAnythingElse)
 {

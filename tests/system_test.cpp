@@ -49,6 +49,7 @@ TEST(System, FileSizeLimitEndsTheRunBySignal)
 
 // Each standard descriptor closed in turn.
 struct ClosedCase {
+    std::string name;
     int closed;
     std::string out;
     std::string err;
@@ -58,13 +59,14 @@ using Closed = testing::TestWithParam<ClosedCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     System, Closed,
-    testing::Values(
-        ClosedCase{.closed = 0, .err = "pipetap: standard input: Bad file descriptor\n"},
-        ClosedCase{.closed = 1, .err = "pipetap: standard output: Bad file descriptor\n"},
-        ClosedCase{.closed = 2, .out = "hello"}),
-    [](const testing::TestParamInfo<ClosedCase> &info) {
-        return "descriptor" + std::to_string(info.param.closed);
-    });
+    testing::Values(ClosedCase{.name = "descriptor0",
+                               .closed = 0,
+                               .err = "pipetap: standard input: Bad file descriptor\n"},
+                    ClosedCase{.name = "descriptor1",
+                               .closed = 1,
+                               .err = "pipetap: standard output: Bad file descriptor\n"},
+                    ClosedCase{.name = "descriptor2", .closed = 2, .out = "hello"}),
+    case_name<ClosedCase>);
 
 TEST_P(Closed, DescriptorFailsTheRun)
 {
@@ -85,16 +87,22 @@ TEST_P(Closed, DescriptorFailsTheRun)
 
 // A non-blocking pipe on one side, served slowly: the program meets real
 // EAGAIN and short writes, waits in poll, and loses nothing.
-using NonBlocking = testing::TestWithParam<int>;
+struct SlowCase {
+    std::string name;
+    int fd;
+};
 
-INSTANTIATE_TEST_SUITE_P(System, NonBlocking, testing::Values(0, 1, 2),
-                         [](const testing::TestParamInfo<int> &info) {
-                             return "descriptor" + std::to_string(info.param);
-                         });
+using NonBlocking = testing::TestWithParam<SlowCase>;
+
+INSTANTIATE_TEST_SUITE_P(System, NonBlocking,
+                         testing::Values(SlowCase{.name = "descriptor0", .fd = 0},
+                                         SlowCase{.name = "descriptor1", .fd = 1},
+                                         SlowCase{.name = "descriptor2", .fd = 2}),
+                         case_name<SlowCase>);
 
 TEST_P(NonBlocking, SlowPipeLosesNothing)
 {
-    const int slow = GetParam();
+    const int slow = GetParam().fd;
     std::string input = every_byte(1 << 20, 11);
     TempDir dir;
     write_file(dir.path("in"), input);
@@ -154,6 +162,7 @@ TEST_P(NonBlocking, SlowPipeLosesNothing)
 // An output pipe whose reader has gone: the default SIGPIPE ends the program
 // as it ends cat; with SIGPIPE ignored the EPIPE is an ordinary failure.
 struct GoneCase {
+    std::string name;
     int fd;
     bool ignore_sigpipe;
     std::string ended;
@@ -164,18 +173,26 @@ using ReaderGone = testing::TestWithParam<GoneCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     System, ReaderGone,
-    testing::Values(
-        GoneCase{.fd = 1, .ignore_sigpipe = false, .ended = "signal 13"},
-        GoneCase{.fd = 1,
-                 .ignore_sigpipe = true,
-                 .ended = "exit 1",
-                 .other_output = "pipetap: standard output: Broken pipe\n"},
-        GoneCase{.fd = 2, .ignore_sigpipe = false, .ended = "signal 13", .other_output = "hello"},
-        GoneCase{.fd = 2, .ignore_sigpipe = true, .ended = "exit 1", .other_output = "hello"}),
-    [](const testing::TestParamInfo<GoneCase> &info) {
-        return "descriptor" + std::to_string(info.param.fd) +
-               (info.param.ignore_sigpipe ? "_sigpipe_ignored" : "_sigpipe_default");
-    });
+    testing::Values(GoneCase{.name = "descriptor1_sigpipe_default",
+                             .fd = 1,
+                             .ignore_sigpipe = false,
+                             .ended = "signal 13"},
+                    GoneCase{.name = "descriptor1_sigpipe_ignored",
+                             .fd = 1,
+                             .ignore_sigpipe = true,
+                             .ended = "exit 1",
+                             .other_output = "pipetap: standard output: Broken pipe\n"},
+                    GoneCase{.name = "descriptor2_sigpipe_default",
+                             .fd = 2,
+                             .ignore_sigpipe = false,
+                             .ended = "signal 13",
+                             .other_output = "hello"},
+                    GoneCase{.name = "descriptor2_sigpipe_ignored",
+                             .fd = 2,
+                             .ignore_sigpipe = true,
+                             .ended = "exit 1",
+                             .other_output = "hello"}),
+    case_name<GoneCase>);
 
 TEST_P(ReaderGone, EndsTheRun)
 {
@@ -203,6 +220,7 @@ TEST_P(ReaderGone, EndsTheRun)
 const int chunk = static_cast<int>(ChunkSize);
 
 struct WidenCase {
+    std::string name;
     int out_before;
     int err_before;
     int out_after;
@@ -212,18 +230,17 @@ struct WidenCase {
 using Widening = testing::TestWithParam<WidenCase>;
 
 INSTANTIATE_TEST_SUITE_P(System, Widening,
-                         testing::Values(WidenCase{.out_before = 4096,
+                         testing::Values(WidenCase{.name = "out_4096_err_65536",
+                                                   .out_before = 4096,
                                                    .err_before = chunk,
                                                    .out_after = 4 * chunk,
                                                    .err_after = 4 * chunk},
-                                         WidenCase{.out_before = 2 * chunk,
+                                         WidenCase{.name = "out_131072_err_524288",
+                                                   .out_before = 2 * chunk,
                                                    .err_before = 8 * chunk,
                                                    .out_after = 4 * chunk,
                                                    .err_after = 8 * chunk}),
-                         [](const testing::TestParamInfo<WidenCase> &info) {
-                             return "out_" + std::to_string(info.param.out_before) + "_err_" +
-                                    std::to_string(info.param.err_before);
-                         });
+                         case_name<WidenCase>);
 
 TEST_P(Widening, OutputPipesAreWidenedNeverNarrowed)
 {
