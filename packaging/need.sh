@@ -28,6 +28,15 @@ report_missing() {
     exit 1
 }
 
+# Notes the package of the C++ compiler for Debian architecture $1 and
+# triplet $2 when TRIPLET-g++ is missing: g++ for this machine's own, and
+# otherwise the cross compiler, named with - for _ (g++-x86-64-linux-gnu).
+need_compiler() {
+    local package=g++-${2//_/-}
+    [ "$1" != "$(dpkg --print-architecture)" ] || package=g++
+    need_command "$2-g++" "$package"
+}
+
 # Where Debian keeps musl for compiler $1 (g++, or a cross compiler
 # TRIPLET-g++): its multiarch folder with "musl" for "gnu"
 # (arm-linux-musleabihf), less any "abi64" (mips64el-linux-musl).
