@@ -80,17 +80,17 @@ using ExactCalls = testing::TestWithParam<CallsCase>;
 
 INSTANTIATE_TEST_SUITE_P(
     Copy, ExactCalls,
-    testing::Values(CallsCase{.size = 0, .calls = with_tail({})},
-                    CallsCase{
-                        .size = 5,
-                        .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
-                    CallsCase{.size = ChunkSize,
-                              .calls = with_tail({"read 0 65536 = 65536", "write 1 65536 = 65536",
-                                                  "write 2 65536 = 65536"})},
-                    CallsCase{.size = ChunkSize + 1,
-                              .calls = with_tail({"read 0 65536 = 65536", "write 1 65536 = 65536",
-                                                  "write 2 65536 = 65536", "read 0 65536 = 1",
-                                                  "write 1 1 = 1", "write 2 1 = 1"})}));
+    testing::Values(
+        CallsCase{.size = 0, .calls = with_tail({})},
+        CallsCase{.size = 5,
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = 5", "write 2 5 = 5"})},
+        CallsCase{.size = ChunkSize,
+                  .calls = with_tail({chunk_read(std::to_string(ChunkSize)),
+                                      whole_write(1, ChunkSize), whole_write(2, ChunkSize)})},
+        CallsCase{.size = ChunkSize + 1,
+                  .calls = with_tail({chunk_read(std::to_string(ChunkSize)),
+                                      whole_write(1, ChunkSize), whole_write(2, ChunkSize),
+                                      chunk_read("1"), "write 1 1 = 1", "write 2 1 = 1"})}));
 
 TEST_P(ExactCalls, AreThreePerChunk)
 {

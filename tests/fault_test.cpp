@@ -57,7 +57,7 @@ TEST(Faults, ShortWriteIsFinishedWithTheRest)
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, "hello");
     EXPECT_BYTES(result.err, "hello");
-    EXPECT_LINES(result.calls, with_tail({"read 0 65536 = 5", "write 1 5 = 2", "write 1 3 = 1",
+    EXPECT_LINES(result.calls, with_tail({chunk_read("5"), "write 1 5 = 2", "write 1 3 = 1",
                                           "write 1 2 = 2", "write 2 5 = 4", "write 2 1 = 1"}));
 }
 
@@ -81,40 +81,39 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RetryCase{.name = "ReadEINTR",
                   .script = {.read0 = "EINTR"},
-                  .calls = with_tail({"read 0 65536 = -1 EINTR", "read 0 65536 = 5",
-                                      "write 1 5 = 5", "write 2 5 = 5"})},
+                  .calls = with_tail({chunk_read("-1 EINTR"), chunk_read("5"), "write 1 5 = 5",
+                                      "write 2 5 = 5"})},
         RetryCase{.name = "ReadEAGAIN",
                   .script = {.read0 = "EAGAIN EAGAIN"},
-                  .calls = with_tail({"read 0 65536 = -1 EAGAIN", "poll 0 in = 1",
-                                      "read 0 65536 = -1 EAGAIN", "poll 0 in = 1",
-                                      "read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5"})},
+                  .calls = with_tail({chunk_read("-1 EAGAIN"), "poll 0 in = 1",
+                                      chunk_read("-1 EAGAIN"), "poll 0 in = 1", chunk_read("5"),
+                                      "write 1 5 = 5", "write 2 5 = 5"})},
         RetryCase{.name = "StandardOutputEINTR",
                   .script = {.write1 = "EINTR"},
-                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = -1 EINTR", "write 1 5 = 5",
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = -1 EINTR", "write 1 5 = 5",
                                       "write 2 5 = 5"})},
         RetryCase{.name = "StandardOutputEAGAINAfterShortWrite",
                   .script = {.write1 = "<3 EAGAIN"},
-                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 3", "write 1 2 = -1 EAGAIN",
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = 3", "write 1 2 = -1 EAGAIN",
                                       "poll 1 out = 1", "write 1 2 = 2", "write 2 5 = 5"})},
         RetryCase{.name = "StandardErrorEINTR",
                   .script = {.write2 = "EINTR"},
-                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EINTR",
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = 5", "write 2 5 = -1 EINTR",
                                       "write 2 5 = 5"})},
         RetryCase{.name = "StandardErrorEAGAIN",
                   .script = {.write2 = "EAGAIN"},
-                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = 5", "write 2 5 = -1 EAGAIN",
                                       "poll 2 out = 1", "write 2 5 = 5"})},
         RetryCase{.name = "PollEINTR",
                   .script = {.write1 = "EAGAIN", .poll = "EINTR EINTR"},
-                  .calls = with_tail({"read 0 65536 = 5", "write 1 5 = -1 EAGAIN",
+                  .calls = with_tail({chunk_read("5"), "write 1 5 = -1 EAGAIN",
                                       "poll 1 out = -1 EINTR", "poll 1 out = -1 EINTR",
                                       "poll 1 out = 1", "write 1 5 = 5", "write 2 5 = 5"})},
         RetryCase{.name = "ZeroByteWriteEINTR",
                   .script = {.write1 = "- EINTR", .write2 = "- EAGAIN"},
-                  .calls = {"read 0 65536 = 5", "write 1 5 = 5", "write 2 5 = 5",
-                            "read 0 65536 = 0", "write 1 0 = -1 EINTR", "write 1 0 = 0",
-                            "write 2 0 = -1 EAGAIN", "poll 2 out = 1", "write 2 0 = 0",
-                            "close 1 = 0", "close 2 = 0"}}),
+                  .calls = {chunk_read("5"), "write 1 5 = 5", "write 2 5 = 5", chunk_read("0"),
+                            "write 1 0 = -1 EINTR", "write 1 0 = 0", "write 2 0 = -1 EAGAIN",
+                            "poll 2 out = 1", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"}}),
     case_name<RetryCase>);
 
 TEST_P(Retries, LoseNothing)
@@ -146,11 +145,11 @@ void PrintTo(const FailureCase &failure, std::ostream *out)
 
 using Failures = testing::TestWithParam<FailureCase>;
 
-const std::string read_failed = "pipetap: standard input: Input/output error\n";
-const std::string output_failed = "pipetap: standard output: Input/output error\n";
-const std::string output_full = "pipetap: standard output: No space left on device\n";
-const std::string output_bad = "pipetap: standard output: Bad file descriptor\n";
-const std::string output_broken = "pipetap: standard output: Broken pipe\n";
+const std::string read_failed = failure_message(0, "Input/output error");
+const std::string output_failed = failure_message(1, "Input/output error");
+const std::string output_full = failure_message(1, "No space left on device");
+const std::string output_bad = failure_message(1, "Bad file descriptor");
+const std::string output_broken = failure_message(1, "Broken pipe");
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, Failures,
@@ -187,10 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
                     .message = "\n" + output_bad},
         FailureCase{.name = "PollFails",
                     .script = {.write1 = "EAGAIN", .poll = "EINTR ENOMEM"},
-                    .message = "pipetap: standard output: Cannot allocate memory\n"},
+                    .message = failure_message(1, "Cannot allocate memory")},
         FailureCase{.name = "PollFailsOnInput",
                     .script = {.read0 = "EAGAIN", .poll = "EINVAL"},
-                    .message = "pipetap: standard input: Invalid argument\n"},
+                    .message = failure_message(0, "Invalid argument")},
         FailureCase{.name = "StandardOutputCloseEIO",
                     .script = {.close1 = "EIO"},
                     .out = "hello",
@@ -201,11 +200,11 @@ INSTANTIATE_TEST_SUITE_P(
                     .input = "hello\n",
                     .out = "hello\n",
                     .shown = "hello\n",
-                    .message = "pipetap: standard output: Disk quota exceeded\n"},
+                    .message = failure_message(1, "Disk quota exceeded")},
         FailureCase{.name = "StandardOutputCloseEINTR",
                     .script = {.close1 = "EINTR"},
                     .input = "",
-                    .message = "pipetap: standard output: Interrupted system call\n"},
+                    .message = failure_message(1, "Interrupted system call")},
         FailureCase{.name = "StandardErrorCloseEIO",
                     .script = {.close2 = "EIO"},
                     .out = "hello",
@@ -275,16 +274,16 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OneFileCase{.name = "StandardOutputFailsMidLine",
                                 .input = "a\nyz",
                                 .script = {.write1 = "<1 <1 <1 EIO", .one_file = true},
-                                .file = "a\ny\npipetap: standard output: Input/output error\n"},
+                                .file = "a\ny\n" + output_failed},
                     OneFileCase{
                         .name = "StandardOutputFailsAfterItsNewline",
                         .input = "ab\ncd",
                         .script = {.read0 = "<2", .write1 = "- <1 ENOSPC", .one_file = true},
-                        .file = "abab\npipetap: standard output: No space left on device\n"},
+                        .file = "abab\n" + output_full},
                     OneFileCase{.name = "StandardInputFailsAfterBothCopies",
                                 .input = "ab",
                                 .script = {.read0 = "- EIO", .one_file = true},
-                                .file = "abab\npipetap: standard input: Input/output error\n"}),
+                                .file = "abab\n" + read_failed}),
     case_name<OneFileCase>);
 
 TEST_P(OneFile, MessageStartsALineOfItsOwn)
@@ -309,7 +308,7 @@ TEST(Faults, FailedCloseIsNotMadeAgain)
 TEST(Faults, FailedAllocationIsReportedBeforeAnyRead)
 {
     Outcome result = run("hello", {.fail_malloc = true});
-    const std::string message = "pipetap: Cannot allocate memory\n";
+    const std::string message = failure_message(-1, "Cannot allocate memory");
     EXPECT_EQ(result.ended, "exit 1");
     EXPECT_BYTES(result.out, "");
     EXPECT_BYTES(result.err, message);

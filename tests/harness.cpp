@@ -231,7 +231,7 @@ void PrintTo(const SameFileCase &same, std::ostream *out)
 
 const std::vector<SameFileCase> &same_file_cases()
 {
-    static const std::string refused = "pipetap: standard output: input file is output file\n";
+    static const std::string refused = failure_message(1, "input file is output file");
     static const std::vector<SameFileCase> cases{
         {.name = "StandardOutput", .out_is_input = true, .ended = "exit 1", .message = refused},
         {.name = "StandardOutputPartlyRead",
@@ -267,16 +267,32 @@ pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch 
     return pid;
 }
 
+std::string failure_message(int fd, const std::string &reason)
+{
+    const char *stream = fd == 0 ? "standard input: " : fd == 1 ? "standard output: " : "";
+    return "pipetap: " + std::string(stream) + reason + "\n";
+}
+
+std::string chunk_read(const std::string &result)
+{
+    return "read 0 " + std::to_string(ChunkSize) + " = " + result;
+}
+
+std::string whole_write(int fd, size_t size)
+{
+    return "write " + std::to_string(fd) + " " + std::to_string(size) + " = " +
+           std::to_string(size);
+}
+
 std::string whole_write(int fd, const std::string &data)
 {
-    return "write " + std::to_string(fd) + " " + std::to_string(data.size()) + " = " +
-           std::to_string(data.size());
+    return whole_write(fd, data.size());
 }
 
 std::vector<std::string> with_tail(std::vector<std::string> calls)
 {
-    for (const char *call :
-         {"read 0 65536 = 0", "write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"})
+    calls.push_back(chunk_read("0"));
+    for (const char *call : {"write 1 0 = 0", "write 2 0 = 0", "close 1 = 0", "close 2 = 0"})
         calls.emplace_back(call);
     return calls;
 }
@@ -402,7 +418,7 @@ std::string check_calls(const std::vector<std::string> &calls)
 std::string drain(int fd)
 {
     std::string data;
-    char block[65536];
+    char block[ChunkSize];
     while (data.size() < static_cast<size_t>(RunFileSizeLimit)) {
         ssize_t got = read(fd, block, sizeof block);
         if (got > 0)
@@ -418,7 +434,7 @@ std::string drain(int fd)
 std::string read_some(int fd, size_t size, int timeout_ms)
 {
     std::string data;
-    char block[65536];
+    char block[ChunkSize];
     while (data.size() < size) {
         struct pollfd ready = {fd, POLLIN, 0};
         int count = poll(&ready, 1, timeout_ms);

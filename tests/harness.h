@@ -1,24 +1,13 @@
 // Starts the built pipetap as a child process and looks at what it did.
 #pragma once
 
+#include "sizes.h"
+
 #include <cstddef>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-// The most bytes pipetap asks of one read: the size of a full chunk.
-constexpr size_t ChunkSize = 65536;
-
-// What any one run may write to a file: far more than a test needs, little
-// enough that a broken program that writes forever fails its test quickly
-// instead of filling the disk.
-constexpr long RunFileSizeLimit = 16L << 20;
-// Seconds of processor time, and of time on the clock, that any one run may
-// take: a run takes a fraction of a second, even under an emulator, and one
-// that spins or waits without end is stopped.
-constexpr long RunCpuLimit = 10;
-constexpr unsigned RunTimeLimit = 30;
 
 // A fresh folder in the build's own folder for test files (never the system's
 // temporary directory), removed with its files. CTest empties that folder
@@ -129,7 +118,17 @@ struct Script {
 
 Outcome run(const std::string &input, const Script &script = {});
 
-// The record of a write to fd that took all of data: "write 2 5 = 5".
+// The line pipetap writes on a failure of descriptor fd (0 or 1; -1 for
+// none, as when the buffer cannot be allocated), for the C library's reason:
+// "pipetap: standard output: No space left on device\n".
+std::string failure_message(int fd, const std::string &reason);
+
+// The record of a read of a whole chunk from descriptor 0 that returned
+// result: "read 0 65536 = 5", "read 0 65536 = -1 EINTR".
+std::string chunk_read(const std::string &result);
+// The record of a write to fd that took all of its size bytes, or all of
+// data: "write 2 5 = 5".
+std::string whole_write(int fd, size_t size);
 std::string whole_write(int fd, const std::string &data);
 
 // calls followed by the record of a run's end of input: a read of 0, a

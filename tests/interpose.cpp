@@ -3,9 +3,10 @@
 //
 //   TAP_LOG=PATH     append one line per call to PATH, such as
 //                    "read 0 65536 = 100", "write 1 100 = -1 EAGAIN",
-//                    "poll 1 out = 1", "close 1 = 0"; past 8 MiB of them
-//                    the program is aborted, so that one that loops
-//                    without end fails its test instead of filling the disk
+//                    "poll 1 out = 1", "close 1 = 0"; past CallLogLimit
+//                    bytes of them the program is aborted, so that one that
+//                    loops without end fails its test instead of filling the
+//                    disk
 //   TAP_READ0, TAP_WRITE1, TAP_WRITE2, TAP_POLL, TAP_CLOSE1, TAP_CLOSE2
 //                    space-separated actions for the successive calls of that
 //                    kind; calls past the end of the list run as usual:
@@ -15,7 +16,9 @@
 //                      ENAME  return -1 with that errno (EINTR, EAGAIN, EIO,
 //                             ENOSPC, EBADF, EPIPE, ENOMEM, EINVAL, EDQUOT);
 //                             a close is made all the same, as Linux does
-//   TAP_MALLOC=fail  a malloc of 65536 bytes returns null with ENOMEM
+//   TAP_MALLOC=fail  a malloc of a chunk's size returns null with ENOMEM
+
+#include "sizes.h"
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -40,8 +43,6 @@ using WriteFunction = ssize_t (*)(int, const void *, size_t);
 using PollFunction = int (*)(struct pollfd *, nfds_t, int);
 using CloseFunction = int (*)(int);
 using MallocFunction = void *(*)(size_t);
-
-const size_t LogLimit = 8 << 20;
 
 struct ErrnoName {
     int number;
@@ -86,7 +87,7 @@ void record(const char *format, ...)
         static size_t logged = 0;
         if (length > 0) {
             logged += static_cast<size_t>(length);
-            if (logged > LogLimit || real_write(log_fd, line, static_cast<size_t>(length)) < 0)
+            if (logged > CallLogLimit || real_write(log_fd, line, static_cast<size_t>(length)) < 0)
                 abort();
         }
     }
@@ -245,7 +246,7 @@ extern "C" int __close(int fd)
 extern "C" void *malloc(size_t size)
 {
     static MallocFunction real_malloc = nullptr;
-    if (size == 65536) {
+    if (size == ChunkSize) {
         const char *mode = getenv("TAP_MALLOC");
         if (mode != nullptr && strcmp(mode, "fail") == 0) {
             errno = ENOMEM;

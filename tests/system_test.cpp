@@ -29,7 +29,7 @@ TEST(System, FullStandardOutputFailsWithItsMessage)
     how.err = open_output(dir.path("err"));
     pid_t pid = launch_and_close(how);
     EXPECT_EQ(wait_for(pid), "exit 1");
-    EXPECT_BYTES(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+    EXPECT_BYTES(read_file(dir.path("err")), failure_message(1, "No space left on device"));
 }
 
 // Past the file size limit the default SIGXFSZ ends the run, as it ends tee.
@@ -61,10 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
     System, Closed,
     testing::Values(ClosedCase{.name = "descriptor0",
                                .closed = 0,
-                               .err = "pipetap: standard input: Bad file descriptor\n"},
+                               .err = failure_message(0, "Bad file descriptor")},
                     ClosedCase{.name = "descriptor1",
                                .closed = 1,
-                               .err = "pipetap: standard output: Bad file descriptor\n"},
+                               .err = failure_message(1, "Bad file descriptor")},
                     ClosedCase{.name = "descriptor2", .closed = 2, .out = "hello"}),
     case_name<ClosedCase>);
 
@@ -171,28 +171,28 @@ struct GoneCase {
 
 using ReaderGone = testing::TestWithParam<GoneCase>;
 
-INSTANTIATE_TEST_SUITE_P(
-    System, ReaderGone,
-    testing::Values(GoneCase{.name = "descriptor1_sigpipe_default",
-                             .fd = 1,
-                             .ignore_sigpipe = false,
-                             .ended = "signal 13"},
-                    GoneCase{.name = "descriptor1_sigpipe_ignored",
-                             .fd = 1,
-                             .ignore_sigpipe = true,
-                             .ended = "exit 1",
-                             .other_output = "pipetap: standard output: Broken pipe\n"},
-                    GoneCase{.name = "descriptor2_sigpipe_default",
-                             .fd = 2,
-                             .ignore_sigpipe = false,
-                             .ended = "signal 13",
-                             .other_output = "hello"},
-                    GoneCase{.name = "descriptor2_sigpipe_ignored",
-                             .fd = 2,
-                             .ignore_sigpipe = true,
-                             .ended = "exit 1",
-                             .other_output = "hello"}),
-    case_name<GoneCase>);
+INSTANTIATE_TEST_SUITE_P(System, ReaderGone,
+                         testing::Values(GoneCase{.name = "descriptor1_sigpipe_default",
+                                                  .fd = 1,
+                                                  .ignore_sigpipe = false,
+                                                  .ended = "signal 13"},
+                                         GoneCase{
+                                             .name = "descriptor1_sigpipe_ignored",
+                                             .fd = 1,
+                                             .ignore_sigpipe = true,
+                                             .ended = "exit 1",
+                                             .other_output = failure_message(1, "Broken pipe")},
+                                         GoneCase{.name = "descriptor2_sigpipe_default",
+                                                  .fd = 2,
+                                                  .ignore_sigpipe = false,
+                                                  .ended = "signal 13",
+                                                  .other_output = "hello"},
+                                         GoneCase{.name = "descriptor2_sigpipe_ignored",
+                                                  .fd = 2,
+                                                  .ignore_sigpipe = true,
+                                                  .ended = "exit 1",
+                                                  .other_output = "hello"}),
+                         case_name<GoneCase>);
 
 TEST_P(ReaderGone, EndsTheRun)
 {

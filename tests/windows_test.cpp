@@ -178,7 +178,7 @@ TEST_F(Windows, FailingOutputEndsWithStatusOneAndItsMessage)
     pid_t pid = start_exe(in, "/dev/full", dir.path("err"));
     close(in);
     EXPECT_EQ(wait_for(pid), "exit 1");
-    EXPECT_BYTES(read_file(dir.path("err")), "pipetap: standard output: No space left on device\n");
+    EXPECT_BYTES(read_file(dir.path("err")), failure_message(1, "No space left on device"));
 }
 
 // Windows has no SIGPIPE: a reader that went away is an ordinary failure,
@@ -200,7 +200,8 @@ TEST_F(Windows, ReaderGoneIsABrokenPipe)
     out.close_read();
     EXPECT_EQ(wait_for(pid), "exit 1");
     std::string err = read_file(dir.path("err"));
-    const std::string message = "\npipetap: standard output: Broken pipe\n";
+    const std::string broken = failure_message(1, "Broken pipe");
+    const std::string message = "\n" + broken;
     ASSERT_GE(err.size(), message.size());
     EXPECT_EQ(err.substr(err.size() - message.size()), message);
 }
