@@ -1,4 +1,4 @@
-# The one reader of packaging/targets, the table of Linux targets. Fields are
+# The one reader of packaging/targets, the table of targets. Fields are
 # asked for by the names in the table's header line; an unknown name, or a
 # line with more or fewer fields than the header, stops with an error.
 #

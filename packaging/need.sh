@@ -28,27 +28,21 @@ report_missing() {
     exit 1
 }
 
-# Notes the package of the C++ compiler for Debian architecture $1 and
-# triplet $2 when TRIPLET-g++ is missing: g++ for this machine's own, and
-# otherwise the cross compiler, named with - for _ (g++-x86-64-linux-gnu).
+# Notes the package of the C++ compiler TRIPLET-g++ of a line of
+# packaging/targets, given its arch, triplet and compiler fields, when that
+# command is missing: g++ where the target is this machine's own
+# architecture, and otherwise the compiler field's package.
 need_compiler() {
-    local package=g++-${2//_/-}
+    local package=$3
     [ "$1" != "$(dpkg --print-architecture)" ] || package=g++
     need_command "$2-g++" "$package"
 }
 
-# Where Debian keeps musl for compiler $1 (g++, or a cross compiler
-# TRIPLET-g++): its multiarch folder with "musl" for "gnu"
-# (arm-linux-musleabihf), less any "abi64" (mips64el-linux-musl).
-musl_libdir() {
-    echo "/usr/lib/$("$1" -print-multiarch | sed -E 's/-gnu(abi64)?/-musl/')"
-}
-
 # Notes musl-dev for Debian architecture $1 (musl-dev:$1 when that is not
-# this machine's) when musl for cross compiler $2-g++ is missing.
+# this machine's) when its musl, in the multiarch folder $2 (the targets'
+# musl field), is missing.
 need_musl() {
     local package=musl-dev
-    command -v "$2-g++" >/dev/null 2>&1 || return 0
     [ "$1" = "$(dpkg --print-architecture)" ] || package=musl-dev:$1
-    need_file "$(musl_libdir "$2-g++")/rcrt1.o" "$package"
+    need_file "/usr/lib/$2/rcrt1.o" "$package"
 }

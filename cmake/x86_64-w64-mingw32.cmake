@@ -1,6 +1,6 @@
 # Cross-compiles a native 64-bit Windows pipetap.exe with Debian's MinGW-w64
 # (package g++-mingw-w64-x86-64):
-#   cmake -S . -B build-windows --toolchain cmake/mingw-w64-x86_64.cmake
+#   cmake -S . -B build-windows --toolchain cmake/x86_64-w64-mingw32.cmake
 #   cmake --build build-windows
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
