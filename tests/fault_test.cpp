@@ -39,6 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(ShortWrites, AreCompletedBeforeAnythingElse)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     // Small limits stop after a few hundred calls, so the rest go through whole.
     std::string input = every_byte(2 * ChunkSize + 777);
     Script script;
@@ -53,6 +54,7 @@ TEST_P(ShortWrites, AreCompletedBeforeAnythingElse)
 
 TEST(Faults, ShortWriteIsFinishedWithTheRest)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     Outcome result = run("hello", {.write1 = "<2 <1", .write2 = "<4"});
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, "hello");
@@ -118,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(Retries, LoseNothing)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     Outcome result = run("hello", GetParam().script);
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, "hello");
@@ -245,6 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(Failures, EndTheRunWithStatusOneAndOneMessage)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     Outcome result = run(GetParam().input, GetParam().script);
     EXPECT_EQ(result.ended, "exit 1");
     EXPECT_BYTES(result.out, GetParam().out);
@@ -288,6 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(OneFile, MessageStartsALineOfItsOwn)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     Outcome result = run(GetParam().input, GetParam().script);
     EXPECT_EQ(result.ended, "exit 1");
     EXPECT_BYTES(result.out, GetParam().file);
@@ -295,6 +300,7 @@ TEST_P(OneFile, MessageStartsALineOfItsOwn)
 
 TEST(Faults, FailedCloseIsNotMadeAgain)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     for (const Script &script : {Script{.close1 = "EINTR"}, Script{.close2 = "EINTR"}}) {
         Outcome result = run("hello", script);
         EXPECT_EQ(result.ended, "exit 1");
@@ -307,6 +313,7 @@ TEST(Faults, FailedCloseIsNotMadeAgain)
 
 TEST(Faults, FailedAllocationIsReportedBeforeAnyRead)
 {
+    SKIP_UNLESS_INTERPOSABLE();
     Outcome result = run("hello", {.fail_malloc = true});
     const std::string message = failure_message(-1, "Cannot allocate memory");
     EXPECT_EQ(result.ended, "exit 1");

@@ -297,8 +297,25 @@ std::vector<std::string> with_tail(std::vector<std::string> calls)
     return calls;
 }
 
+bool interposable()
+{
+    static const bool loads = [] {
+        TempDir dir;
+        Launch how;
+        how.in = open_input("/dev/null");
+        how.out = open_output("/dev/null");
+        how.err = how.out;
+        how.env = {"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOADED=" + dir.path("loaded")};
+        wait_for(launch_and_close(how));
+        return access(dir.path("loaded").c_str(), F_OK) == 0;
+    }();
+    return loads;
+}
+
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script)
 {
+    if (!interposable())
+        return {};
     std::vector<std::string> env{"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOG=" + log_path};
     const std::pair<const char *, const std::string *> scripted[] = {
         {"TAP_READ0=", &script.read0},   {"TAP_WRITE1=", &script.write1},

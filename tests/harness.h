@@ -135,7 +135,21 @@ std::string whole_write(int fd, const std::string &data);
 // zero-byte write to each output, and the closes of both.
 std::vector<std::string> with_tail(std::vector<std::string> calls);
 
-// The environment that loads the recording library, logging to log_path.
+// Whether the pipetap under test loads the recording library. A static
+// binary cannot, nor one built for another machine than the tests: tests
+// that script calls or read the call log are then skipped, after whatever
+// they can check without it. This build's own pipetap must load it.
+bool interposable();
+#define SKIP_UNLESS_INTERPOSABLE()                                                                 \
+    if (!interposable()) {                                                                         \
+        ASSERT_NE(pipetap_binary(), PIPETAP_PATH)                                                  \
+            << "the recording library does not load into this build's pipetap";                    \
+        GTEST_SKIP() << "needs the recording library, which " << pipetap_binary()                  \
+                     << " cannot load";                                                            \
+    }
+
+// The environment that loads the recording library, logging to log_path;
+// none where the library cannot be loaded.
 std::vector<std::string> recording_env(const std::string &log_path, const Script &script = {});
 std::vector<std::string> read_lines(const std::string &path);
 

@@ -17,6 +17,8 @@
 //                             ENOSPC, EBADF, EPIPE, ENOMEM, EINVAL, EDQUOT);
 //                             a close is made all the same, as Linux does
 //   TAP_MALLOC=fail  a malloc of a chunk's size returns null with ENOMEM
+//   TAP_LOADED=PATH  create PATH as the library is loaded, whatever the
+//                    program then does
 
 #include "sizes.h"
 
@@ -162,6 +164,12 @@ bool scripted(Script *script, size_t *count, ssize_t *result)
 }
 
 } // namespace
+
+__attribute__((constructor)) static void announce_loading()
+{
+    if (const char *path = getenv("TAP_LOADED"))
+        close(open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+}
 
 extern "C" ssize_t read(int fd, void *data, size_t count)
 {
