@@ -1,22 +1,70 @@
 # shellcheck shell=bash
 # Sourced by the project's scripts, so that each says in the same way which
-# Debian packages it lacks: need_command and need_file note a package when
-# its command or file is missing, and report_missing WHO [NOTE...] ends the
-# script with the list, if there is one, and each note on a line of its own.
-# Nothing is installed here.
+# Debian packages it lacks, as packaging/packages lists them: need_for
+# PURPOSE... notes each package for those purposes that is missing, and
+# report_missing WHO [NOTE...] ends the script with the list, if there is
+# one, and each note on a line of its own. Nothing is installed here.
 missing=()
+packages_list=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/packages
 
-# Notes package $1, once.
-note_missing() {
-    [[ " ${missing[*]} " == *" $1 "* ]] || missing+=("$1")
+# Prints "PACKAGE HAS" for each package of packaging/packages for one of the
+# purposes given, its target fields filled in for each target it is for.
+# The targets are read with cmake; without it, lines for targets are left
+# out (cmake itself is for build).
+packages_for() {
+    local host table=""
+    host=$(dpkg --print-architecture 2>/dev/null || echo none)
+    if command -v cmake >/dev/null 2>&1; then
+        table=$(cmake -P "${packages_list%/*}/../cmake/targets.cmake" kind arch triplet musl qemu libc libs)
+    fi
+    awk -v wanted="$*" -v host="$host" -v table="$table" '
+        function applies(purpose, row) {
+            split(row, field, " ")
+            sub(/-tests$/, "", purpose)
+            if (purpose == "linux") return field[1] == "linux" && field[2] != host
+            if (purpose == "windows") return field[1] == "windows"
+            if (purpose == "musl") return field[6] == "musl"
+            if (purpose == "multiarch") return field[7] == "multiarch" && field[2] != host
+            return 0
+        }
+        function emit(package, has, row, compiler) {
+            if (row != "") {
+                split(row, field, " ")
+                compiler = field[3]
+                gsub(/_/, "-", compiler)
+                gsub(/TRIPLET/, compiler, package)
+                gsub(/ARCH/, field[2], package)
+                sub(":" host "$", "", package)
+                gsub(/TRIPLET/, field[3], has)
+                gsub(/MUSL/, field[4], has)
+                gsub(/QEMU/, field[5], has)
+            }
+            if (!(package in done)) print package, has
+            done[package] = 1
+        }
+        BEGIN { split(wanted, list, " "); for (i in list) asked[list[i]] = 1
+                rows = split(table, row, "\n") }
+        /^#/ || NF == 0 { next }
+        !header { header = 1; next }
+        {
+            count = split($3, purpose, ",")
+            for (p = 1; p <= count; p++) {
+                if (!(purpose[p] in asked)) continue
+                if ($1 $2 !~ /TRIPLET|ARCH|MUSL|QEMU/) { emit($1, $2, ""); continue }
+                for (r = 1; r <= rows; r++) if (applies(purpose[p], row[r])) emit($1, $2, row[r])
+            }
+        }' "$packages_list"
 }
 
-need_command() {
-    command -v "$1" >/dev/null 2>&1 || note_missing "$2"
-}
-
-need_file() {
-    [ -e "$1" ] || note_missing "$2"
+need_for() {
+    local package has
+    while read -r package has; do
+        case $has in
+        -) dpkg -s "$package" >/dev/null 2>&1 ;;
+        /*) [ -e "$has" ] ;;
+        *) command -v "$has" >/dev/null 2>&1 ;;
+        esac || [[ " ${missing[*]} " == *" $package "* ]] || missing+=("$package")
+    done < <(packages_for "$@")
 }
 
 report_missing() {
@@ -26,23 +74,4 @@ report_missing() {
     shift
     [ $# -eq 0 ] || printf '%s\n' "$@" >&2
     exit 1
-}
-
-# Notes the package of the C++ compiler TRIPLET-g++ of a line of
-# packaging/targets, given its arch, triplet and compiler fields, when that
-# command is missing: g++ where the target is this machine's own
-# architecture, and otherwise the compiler field's package.
-need_compiler() {
-    local package=$3
-    [ "$1" != "$(dpkg --print-architecture)" ] || package=g++
-    need_command "$2-g++" "$package"
-}
-
-# Notes musl-dev for Debian architecture $1 (musl-dev:$1 when that is not
-# this machine's) when its musl, in the multiarch folder $2 (the targets'
-# musl field), is missing.
-need_musl() {
-    local package=musl-dev
-    [ "$1" = "$(dpkg --print-architecture)" ] || package=musl-dev:$1
-    need_file "/usr/lib/$2/rcrt1.o" "$package"
 }

@@ -1,0 +1,110 @@
+# shellcheck shell=bash
+# Sourced by each CI check's script, .ci/NAME.sh, which .ci/CMakeLists.txt
+# runs as a CTest test: strict mode, the source folder as the working
+# folder, and what the checks share.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+export LC_ALL=C
+# Files that checks make for other checks: the release, the sample.
+files=${PIPETAP_CI_FILES:-$PWD/build-ci/files}
+mkdir -p "$files"
+# shellcheck disable=SC2034 # for the checks that source this
+{
+    host=$(dpkg --print-architecture)
+    version=$(cmake -P cmake/version.cmake)
+}
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# Prints the fenced block that follows the line <!-- $2 --> in document $1:
+# the commands and outputs that CI takes from the documents, as they stand.
+doc_block() {
+    local block
+    block=$(awk -v marker="<!-- $2 -->" '
+        !found && $0 ~ /^ *<!-- / { sub(/^ +/, ""); if ($0 == marker) found = 1; next }
+        found && /^ *```/ { if (inside) exit; inside = 1; match($0, /^ */); indent = RLENGTH; next }
+        inside { print substr($0, indent + 1) }' "$1")
+    [ -n "$block" ] || fail "$1 has no block after <!-- $2 -->"
+    printf '%s\n' "$block"
+}
+
+# Prints a script that runs the README's build command, shows its output and
+# fails unless it ends with the lines that the README shows after it.
+quick_start_script() {
+    local command expected
+    command=$(doc_block README.md "build and run")
+    expected=$(doc_block README.md "build and run: last lines")
+    cat <<SCRIPT
+expected=\$(cat <<'END'
+$expected
+END
+)
+output=\$({
+$command
+} 2>&1) || { printf '%s\n' "\$output"; exit 1; }
+printf '%s\n' "\$output"
+[ "\$(printf '%s\n' "\$output" | tail -n $(wc -l <<<"$expected"))" = "\$expected" ] || {
+    echo "the README's build command does not end as the README shows" >&2
+    exit 1
+}
+SCRIPT
+}
+
+# Field $3 of the target whose field $1 is $2, from packaging/targets.
+target_field() {
+    cmake -P cmake/targets.cmake "$1" "$3" | awk -v value="$2" '$1 == value {print $2}'
+}
+
+# A file of 300,000 random bytes for checks that copy something, made once.
+sample() {
+    [ -e "$files/sample" ] || head -c 300000 /dev/urandom >"$files/sample"
+    echo "$files/sample"
+}
+
+# Fails unless the Linux program $1 needs neither a loader nor a library.
+fully_static() {
+    local headers
+    headers=$(readelf -lWd "$1")
+    if grep -E 'INTERP|NEEDED' <<<"$headers"; then
+        fail "$1 needs the loader or libraries above"
+    fi
+}
+
+# Fails unless the Windows program $1 imports only DLLs that come with
+# Windows; $2 is its target's triplet, whose objdump reads it.
+windows_dlls_only() {
+    local dlls
+    dlls=$("$2-objdump" -p "$1" | awk '/DLL Name/ {print $3}')
+    echo "$dlls"
+    [ -n "$dlls" ] || fail "no imports found in $1"
+    if grep -v -i -x -E 'kernel32\.dll|msvcrt\.dll|advapi32\.dll' <<<"$dlls"; then
+        fail "$1 needs the DLLs above"
+    fi
+}
+
+# The release's file of kind $1 for target $2 ("-" for the source), from its
+# MANIFEST.
+released() {
+    awk -v kind="$1" -v target="$2" 'NR > 1 && $2 == kind && $3 == target {print $1}' \
+        "$files/release/dist/MANIFEST"
+}
+
+# Builds a bare Debian 12 (minbase, and sudo, as the documents' commands use
+# it) with mmdebstrap, copies folder $1/work into it as /root/work, and runs
+# the script /root/work/run.sh there as root, answering yes to apt. apt
+# installs no recommended packages there, as mmdebstrap sets it up, so the
+# packages that the documents name must be all that is needed. The chroot
+# lives in $1 while it runs and is gone afterwards.
+# shellcheck disable=SC2016 # lines for mmdebstrap's shell
+in_clean_debian() {
+    local folder=$1
+    TMPDIR=$folder mmdebstrap --variant=minbase --include=sudo \
+        --customize-hook='echo "APT::Get::Assume-Yes \"true\";" >"$1/etc/apt/apt.conf.d/90yes"' \
+        --customize-hook='mkdir "$1/root/work"' \
+        --customize-hook="sync-in $folder/work /root/work" \
+        --customize-hook='chroot "$1" sh -eux /root/work/run.sh' \
+        bookworm /dev/null
+}
