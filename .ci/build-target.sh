@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# build-TARGET: pipetap built for unshipped target $1 by doc/building.md's
+# commands, written there for macos-arm64, as a user of that system would
+# build it: the configure step says the test suite needs Linux, and the
+# build has no warning. The binary must be of its system's kind, link only
+# the C library, and import only the calls that doc/building.md lists, and
+# the system's own support symbols named below; on Windows, only Windows'
+# own DLLs.
+# shellcheck source=.ci/lib.sh
+source "$(dirname "$0")/lib.sh"
+target=$1
+triplet=$(target_field target "$target" triplet)
+log=$files/build-$target.log
+sh -c "$(doc_block doc/building.md "zig build" | sed "s/macos-arm64/$target/g")" >"$log" 2>&1 ||
+    { cat "$log"; fail "$target does not build"; }
+grep -q "the pipetap test suite needs Linux" "$log" ||
+    { cat "$log"; fail "$target: the configure step does not say that the suite needs Linux"; }
+
+binary=build-$target/pipetap
+case $triplet in
+*-windows-*) binary=$binary.exe ;;
+esac
+kind=$(file -b "$binary")
+echo "$kind"
+case $triplet in
+x86_64-macos) expected='^Mach-O 64-bit x86_64 executable' ;;
+aarch64-macos) expected='^Mach-O 64-bit arm64 executable' ;;
+x86_64-freebsd) expected='^ELF 64-bit LSB .*x86-64.*FreeBSD' ;;
+aarch64-freebsd) expected='^ELF 64-bit LSB .*ARM aarch64.*FreeBSD' ;;
+x86_64-netbsd) expected='^ELF 64-bit LSB .*x86-64.*NetBSD' ;;
+aarch64-windows-gnu) expected='^PE32\+ executable \(console\) Aarch64' ;;
+*) fail "no kind of binary known here for $triplet" ;;
+esac
+grep -q -E "$expected" <<<"$kind" || fail "$binary is no $triplet program"
+
+# What the binary takes from libraries: for Mach-O each undefined symbol
+# less the leading _ that C names take there, for ELF each undefined
+# dynamic symbol; and the libraries themselves.
+case $triplet in
+*-macos)
+    libraries=$(llvm-objdump --macho --dylibs-used "$binary" | awk 'NR > 1 {print $1}')
+    only_c='/usr/lib/libSystem\.B\.dylib'
+    imported=$(llvm-nm -u "$binary" | sed 's/^_//')
+    # errno's home, the dynamic loader's binder, fstat's name for 64-bit
+    # inodes on x86-64, the stack protector
+    # shellcheck disable=SC2016 # a symbol's name
+    support='__error dyld_stub_binder fstat$INODE64 __stack_chk_fail __stack_chk_guard'
+    ;;
+*-freebsd | *-netbsd)
+    libraries=$(llvm-readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
+    only_c='libc\.so\.[0-9]+'
+    # zig links NetBSD's threads library to every program, which imports
+    # nothing from it here.
+    [[ $triplet != *-netbsd ]] || only_c="$only_c|libpthread\.so\.[0-9]+"
+    imported=$(llvm-nm -D -u "$binary" | awk '{print $NF}' | sed 's/@.*//')
+    case $triplet in
+    *-freebsd) # errno's home, the C library's start-up, the stack protector
+        support='__error __libc_start1 __stack_chk_fail __stack_chk_guard' ;;
+    *-netbsd) # errno's home, fstat's current name, the C library's start-up
+        # and exit, the unwinder's registration, the stack protector
+        support='__errno __fstat50 _libc_init __syscall _exit abort atexit __register_frame_info
+            __deregister_frame_info __stack_chk_fail __stack_chk_guard' ;;
+    esac
+    ;;
+*-windows-*)
+    libraries=$(llvm-objdump -p "$binary" | awk '/DLL Name/ {print $3}')
+    echo "$libraries"
+    if grep -v -i -x -E 'kernel32\.dll|api-ms-win-crt-[a-z]+-l1-1-0\.dll' <<<"$libraries"; then
+        fail "$binary needs the DLLs above, which are not Windows' own"
+    fi
+    echo "only Windows' own DLLs"
+    exit 0
+    ;;
+esac
+echo "libraries: $(echo "$libraries" | tr '\n' ' ')"
+for library in $libraries; do
+    grep -q -x -E "$only_c" <<<"$library" || fail "$binary links $library, not only the C library"
+done
+echo "links only the C library"
+allowed=" $(doc_block doc/building.md calls | tr -s ' \n' ' ') $(tr -s ' \n' ' ' <<<"$support") "
+echo "imports: $(echo "$imported" | tr '\n' ' ')"
+for symbol in $imported; do
+    [[ $allowed == *" $symbol "* ]] ||
+        fail "$binary imports $symbol, neither a call that doc/building.md lists nor support of $triplet"
+done
+echo "imports only the calls doc/building.md lists, and $triplet's support"
