@@ -35,7 +35,8 @@ sleep 2
 [ ! -e "$release/dist-again/SHA256SUMS.asc" ] || fail "the unsigned release is signed"
 gpgv --keyring "$release/key.gpg" "$release/dist/SHA256SUMS.asc" "$release/dist/SHA256SUMS" ||
     fail "SHA256SUMS.asc does not check out"
-for file in "$release"/dist-again/*; do
+# The files themselves first, so that a difference is named where it is.
+for file in "$release"/dist-again/pipetap* "$release"/dist-again/{MANIFEST,SHA256SUMS}; do
     if ! cmp -s "$release/dist/${file##*/}" "$file"; then
         diffoscope "$release/dist/${file##*/}" "$file" || true
         fail "${file##*/} differs between two runs"
