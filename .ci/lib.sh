@@ -32,7 +32,9 @@ doc_block() {
 }
 
 # Prints a script that runs the README's build command, shows its output and
-# fails unless it ends with the lines that the README shows after it.
+# fails unless it ends with the lines that the README shows after it. The
+# command runs untraced: a shell's trace of a pipeline's commands (sh -x, as
+# in the chroot) would mingle with their output.
 quick_start_script() {
     local command expected
     command=$(doc_block README.md "build and run")
@@ -43,6 +45,7 @@ $expected
 END
 )
 output=\$({
+set +x
 $command
 } 2>&1) || { printf '%s\n' "\$output"; exit 1; }
 printf '%s\n' "\$output"
