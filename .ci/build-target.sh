@@ -63,12 +63,8 @@ case $triplet in
     esac
     ;;
 *-windows-*)
-    libraries=$(llvm-objdump -p "$binary" | awk '/DLL Name/ {print $3}')
-    echo "$libraries"
-    if grep -v -i -x -E 'kernel32\.dll|api-ms-win-crt-[a-z]+-l1-1-0\.dll' <<<"$libraries"; then
-        fail "$binary needs the DLLs above, which are not Windows' own"
-    fi
-    echo "only Windows' own DLLs"
+    # zig's programs take the C library from the Universal C Runtime.
+    windows_dlls_only "$binary" 'kernel32\.dll|api-ms-win-crt-[a-z]+-l1-1-0\.dll'
     exit 0
     ;;
 esac

@@ -77,15 +77,17 @@ fully_static() {
 }
 
 # Fails unless the Windows program $1 imports only DLLs that come with
-# Windows; $2 is its target's triplet, whose objdump reads it.
+# Windows: those that MinGW-w64's programs import, or those that match the
+# pattern $2.
 windows_dlls_only() {
     local dlls
-    dlls=$("$2-objdump" -p "$1" | awk '/DLL Name/ {print $3}')
+    dlls=$(llvm-objdump -p "$1" | awk '/DLL Name/ {print $3}')
     echo "$dlls"
     [ -n "$dlls" ] || fail "no imports found in $1"
-    if grep -v -i -x -E 'kernel32\.dll|msvcrt\.dll|advapi32\.dll' <<<"$dlls"; then
+    if grep -v -i -x -E "${2:-kernel32\.dll|msvcrt\.dll|advapi32\.dll}" <<<"$dlls"; then
         fail "$1 needs the DLLs above"
     fi
+    echo "only Windows' own DLLs"
 }
 
 # The release's file of kind $1 for target $2 ("-" for the source), from its

@@ -42,7 +42,7 @@ windows)
     zip=$(released windows-zip "$target")
     (cd "$unpacked" && unzip -q "$dist/$zip")
     exe=$unpacked/${zip%.zip}/pipetap.exe
-    windows_dlls_only "$exe" "$(target_field target "$target" triplet)"
+    windows_dlls_only "$exe"
     PIPETAP_WINDOWS_EXE=$exe build/tests/pipetap_tests --gtest_filter='Windows*' --gtest_brief=1
     ;;
 *) fail "packaging/targets has no target $target" ;;

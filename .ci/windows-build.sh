@@ -4,4 +4,4 @@
 # shellcheck source=.ci/lib.sh
 source "$(dirname "$0")/lib.sh"
 sh -c "$(doc_block doc/building.md "windows build")"
-windows_dlls_only build-windows/pipetap.exe "$(target_field kind windows triplet)"
+windows_dlls_only build-windows/pipetap.exe

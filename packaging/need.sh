@@ -8,7 +8,8 @@ missing=()
 packages_list=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/packages
 
 # Prints "PACKAGE HAS" for each package of packaging/packages for one of the
-# purposes given, its target fields filled in for each target it is for.
+# purposes given (every package when none is), its target fields filled in
+# for each target it is for.
 # The targets are read with cmake; without it, lines for targets are left
 # out (cmake itself is for build).
 packages_for() {
@@ -49,7 +50,7 @@ packages_for() {
         {
             count = split($3, purpose, ",")
             for (p = 1; p <= count; p++) {
-                if (!(purpose[p] in asked)) continue
+                if (wanted != "" && !(purpose[p] in asked)) continue
                 if ($1 $2 !~ /TRIPLET|ARCH|MUSL|QEMU/) { emit($1, $2, ""); continue }
                 for (r = 1; r <= rows; r++) if (applies(purpose[p], row[r])) emit($1, $2, row[r])
             }
