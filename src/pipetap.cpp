@@ -111,6 +111,10 @@ static int await(int fd, bool output)
 #else
 #include <poll.h>
 
+// With 32-bit offsets, fstat and lseek fail on a file of 2 GiB or more, and
+// the input file would go unrecognised as an output.
+static_assert(sizeof(off_t) == 8, "pipetap needs 64-bit file offsets: define _FILE_OFFSET_BITS=64");
+
 static ssize_t read_input(void *data, uint32_t size)
 {
     return read(STDIN_FILENO, data, size);
