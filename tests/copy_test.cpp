@@ -25,7 +25,7 @@ TEST_P(Sizes, RegularFileReachesBothOutputsExactly)
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, input) << "standard output differs";
     EXPECT_BYTES(result.err, input) << "standard error differs";
-    SKIP_UNLESS_INTERPOSABLE();
+    SKIP_UNLESS_RECORDED();
     EXPECT_EQ(check_calls(result.calls), "");
 }
 
@@ -38,7 +38,7 @@ TEST_P(Sizes, PipeFedInIrregularPiecesReachesBothOutputsExactly)
     how.in = feed.read_end;
     how.out = open_output(dir.path("out"));
     how.err = open_output(dir.path("err"));
-    how.env = recording_env(dir.path("log"));
+    record_calls(&how, dir.path("log"));
     pid_t pid = launch(how);
     feed.close_read();
     close(how.out);
@@ -57,7 +57,7 @@ TEST_P(Sizes, PipeFedInIrregularPiecesReachesBothOutputsExactly)
     EXPECT_EQ(wait_for(pid), "exit 0");
     EXPECT_BYTES(read_file(dir.path("out")), input) << "standard output differs";
     EXPECT_BYTES(read_file(dir.path("err")), input) << "standard error differs";
-    SKIP_UNLESS_INTERPOSABLE();
+    SKIP_UNLESS_RECORDED();
     EXPECT_EQ(check_calls(read_lines(dir.path("log"))), "");
 }
 
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_P(ExactCalls, AreThreePerChunk)
 {
-    SKIP_UNLESS_INTERPOSABLE();
+    SKIP_UNLESS_RECORDED();
     Outcome result = run(every_byte(GetParam().size));
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_LINES(result.calls, GetParam().calls);
@@ -134,7 +134,7 @@ TEST_P(Arguments, ChangeNothing)
     EXPECT_EQ(result.ended, "exit 0");
     EXPECT_BYTES(result.out, input);
     EXPECT_BYTES(result.err, input);
-    SKIP_UNLESS_INTERPOSABLE();
+    SKIP_UNLESS_RECORDED();
     EXPECT_LINES(result.calls, run(input).calls);
 }
 

@@ -11,7 +11,9 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -61,12 +63,22 @@ int open_or_die(const std::string &path, int flags)
 
 } // namespace
 
-std::string read_file(const std::string &path)
+std::string read_file(const std::string &path, off_t from)
 {
     int fd = open_input(path);
+    if (lseek(fd, from, SEEK_SET) != from)
+        die("lseek " + path);
     std::string data = drain(fd);
     close(fd);
     return data;
+}
+
+off_t file_size(const std::string &path)
+{
+    struct stat about;
+    if (stat(path.c_str(), &about) != 0)
+        die("stat " + path);
+    return about.st_size;
 }
 
 void write_file(const std::string &path, const std::string &data)
@@ -156,10 +168,17 @@ pid_t launch(const Launch &how)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
 
-    std::vector<std::string> env_strings;
-    for (char **entry = environ; *entry != nullptr; ++entry)
-        env_strings.emplace_back(*entry);
-    env_strings.insert(env_strings.end(), how.env.begin(), how.env.end());
+    // how.env's variables take the place of this process's of the same name.
+    std::vector<std::string> env_strings = how.env;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        std::string_view name(*entry, strcspn(*entry, "="));
+        auto same_name = [name](const std::string &set) {
+            return set.size() > name.size() && set.compare(0, name.size(), name) == 0 &&
+                   set[name.size()] == '=';
+        };
+        if (std::none_of(how.env.begin(), how.env.end(), same_name))
+            env_strings.emplace_back(*entry);
+    }
     std::vector<char *> envp;
     for (std::string &entry : env_strings)
         envp.push_back(entry.data());
@@ -186,8 +205,8 @@ pid_t launch(const Launch &how)
             close(i);
     }
     signal(SIGPIPE, how.ignore_sigpipe ? SIG_IGN : SIG_DFL);
-    const std::pair<int, long> limits[] = {{RLIMIT_FSIZE, how.file_size_limit},
-                                           {RLIMIT_CPU, how.cpu_limit}};
+    const std::pair<int, long long> limits[] = {{RLIMIT_FSIZE, how.file_size_limit},
+                                                {RLIMIT_CPU, how.cpu_limit}};
     for (const auto &[resource, most] : limits) {
         const struct rlimit limit = {static_cast<rlim_t>(most), static_cast<rlim_t>(most)};
         if (most > 0 && setrlimit(resource, &limit) != 0)
@@ -245,13 +264,30 @@ const std::vector<SameFileCase> &same_file_cases()
          .out_is_input = true,
          .err_is_input = true,
          .already_read = static_cast<off_t>(same_file_content.size()),
-         .ended = "exit 0"}};
+         .ended = "exit 0"},
+        // Past 2 and 4 GiB, where 32-bit sizes and offsets would fail or wrap.
+        {.name = "StandardOutputPast2GiB",
+         .out_is_input = true,
+         .size = (off_t{2} << 30) + 1,
+         .ended = "exit 1",
+         .message = refused},
+        {.name = "StandardOutputPast4GiB",
+         .out_is_input = true,
+         .size = (off_t{4} << 30) + 1,
+         .ended = "exit 1",
+         .message = refused},
+        {.name = "StandardErrorPast4GiB",
+         .err_is_input = true,
+         .size = (off_t{4} << 30) + 1,
+         .ended = "exit 1"}};
     return cases;
 }
 
 pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch how)
 {
     write_file(dir.path("file"), same_file_content);
+    if (same.size > 0 && truncate(dir.path("file").c_str(), same.size) != 0)
+        die("truncate " + dir.path("file"));
     how.in = open_input(dir.path("file"));
     if (lseek(how.in, same.already_read, SEEK_SET) != same.already_read)
         die("lseek " + dir.path("file"));
@@ -267,10 +303,47 @@ pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch 
     return pid;
 }
 
+testing::AssertionResult input_file_unchanged(const TempDir &dir, const SameFileCase &same)
+{
+    const std::string path = dir.path("file");
+    const off_t size = std::max(same.size, static_cast<off_t>(same_file_content.size()));
+    if (file_size(path) != size)
+        return testing::AssertionFailure()
+               << "the input file is " << file_size(path) << " bytes, not " << size;
+    int fd = open_input(path);
+    std::string start = read_some(fd, same_file_content.size(), 1000);
+    close(fd);
+    if (start != same_file_content)
+        return testing::AssertionFailure()
+               << "the input file starts " << testing::PrintToString(start);
+    return testing::AssertionSuccess();
+}
+
+bool musl_binary()
+{
+    static const bool musl = [] {
+        const char *libc = std::getenv("PIPETAP_LIBC");
+        const std::string named = libc != nullptr ? libc : "";
+        if (named != "" && named != "glibc" && named != "musl")
+            throw std::runtime_error("PIPETAP_LIBC is glibc or musl, not " + named);
+        return named == "musl";
+    }();
+    return musl;
+}
+
 std::string failure_message(int fd, const std::string &reason)
 {
+    // musl's words, where they differ from glibc's, for the errors the tests cause.
+    static const std::pair<std::string, std::string> musl_words[] = {
+        {"Input/output error", "I/O error"},
+        {"Disk quota exceeded", "Quota exceeded"},
+        {"Cannot allocate memory", "Out of memory"}};
+    std::string words = reason;
+    for (const auto &[glibc, musl] : musl_words)
+        if (musl_binary() && reason == glibc)
+            words = musl;
     const char *stream = fd == 0 ? "standard input: " : fd == 1 ? "standard output: " : "";
-    return "pipetap: " + std::string(stream) + reason + "\n";
+    return "pipetap: " + std::string(stream) + words + "\n";
 }
 
 std::string chunk_read(const std::string &result)
@@ -297,26 +370,70 @@ std::vector<std::string> with_tail(std::vector<std::string> calls)
     return calls;
 }
 
-bool interposable()
+namespace
 {
-    static const bool loads = [] {
-        TempDir dir;
-        Launch how;
-        how.in = open_input("/dev/null");
-        how.out = open_output("/dev/null");
-        how.err = how.out;
-        how.env = {"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOADED=" + dir.path("loaded")};
-        wait_for(launch_and_close(how));
-        return access(dir.path("loaded").c_str(), F_OK) == 0;
-    }();
-    return loads;
+
+// Sets how up to run the pipetap under test with recorder.
+void recorded_by(Recorder recorder, Launch *how)
+{
+    if (recorder == Recorder::Library) {
+        // The loader splits LD_PRELOAD at spaces, but not the folders of
+        // LD_LIBRARY_PATH, where it looks for a library named without one.
+        const std::string library = INTERPOSE_PATH;
+        const size_t slash = library.rfind('/');
+        const char *searched = std::getenv("LD_LIBRARY_PATH");
+        how->env.push_back("LD_PRELOAD=" + library.substr(slash + 1));
+        how->env.push_back(
+            "LD_LIBRARY_PATH=" + library.substr(0, slash) +
+            (searched != nullptr && *searched != '\0' ? ":" + std::string(searched) : ""));
+    } else if (recorder == Recorder::Tracer) {
+        how->command = {TRACER_PATH, pipetap_binary()};
+    }
 }
 
-std::vector<std::string> recording_env(const std::string &log_path, const Script &script)
+// Whether recorder records a run of the pipetap under test.
+bool records(Recorder recorder)
 {
-    if (!interposable())
-        return {};
-    std::vector<std::string> env{"LD_PRELOAD=" INTERPOSE_PATH, "TAP_LOG=" + log_path};
+    TempDir dir;
+    Launch how;
+    how.in = open_input("/dev/null");
+    how.out = open_output("/dev/null");
+    how.err = how.out;
+    how.env = {"TAP_LOADED=" + dir.path("loaded")};
+    recorded_by(recorder, &how);
+    wait_for(launch_and_close(how));
+    return access(dir.path("loaded").c_str(), F_OK) == 0;
+}
+
+} // namespace
+
+Recorder recorder()
+{
+    static const Recorder chosen = [] {
+        const char *asked = std::getenv("PIPETAP_RECORDER");
+        if (asked != nullptr && std::string(asked) == "trace") {
+            if (!records(Recorder::Tracer))
+                throw std::runtime_error("PIPETAP_RECORDER=trace: the tracer cannot run " +
+                                         pipetap_binary());
+            return Recorder::Tracer;
+        }
+        if (asked != nullptr && *asked != '\0')
+            throw std::runtime_error("PIPETAP_RECORDER is trace or unset, not " +
+                                     std::string(asked));
+        for (Recorder recorder : {Recorder::Library, Recorder::Tracer})
+            if (records(recorder))
+                return recorder;
+        return Recorder::None;
+    }();
+    return chosen;
+}
+
+void record_calls(Launch *how, const std::string &log_path, const Script &script)
+{
+    if (recorder() == Recorder::None)
+        return;
+    recorded_by(recorder(), how);
+    std::vector<std::string> env{"TAP_LOG=" + log_path};
     const std::pair<const char *, const std::string *> scripted[] = {
         {"TAP_READ0=", &script.read0},   {"TAP_WRITE1=", &script.write1},
         {"TAP_WRITE2=", &script.write2}, {"TAP_POLL=", &script.poll},
@@ -326,7 +443,7 @@ std::vector<std::string> recording_env(const std::string &log_path, const Script
             env.push_back(variable + *actions);
     if (script.fail_malloc)
         env.emplace_back("TAP_MALLOC=fail");
-    return env;
+    how->env.insert(how->env.end(), env.begin(), env.end());
 }
 
 std::vector<std::string> read_lines(const std::string &path)
@@ -342,22 +459,26 @@ Outcome run(const std::string &input, const Script &script)
 {
     TempDir dir;
     write_file(dir.path("in"), input);
-    int in = open_input(dir.path("in"));
     int out = open_output(dir.path("out"));
     int err = script.one_file ? fcntl(out, F_DUPFD_CLOEXEC, 0) : open_output(dir.path("err"));
     if (err < 0)
         die("dup");
+    for (int fd : {out, err})
+        if (ftruncate(fd, script.output_hole) != 0 ||
+            lseek(fd, script.output_hole, SEEK_SET) != script.output_hole)
+            die("a hole before the outputs");
     Launch how;
-    how.in = in;
+    how.in = open_input(dir.path("in"));
     how.out = out;
     how.err = err;
     how.args = script.args;
-    how.env = recording_env(dir.path("log"), script);
+    how.file_size_limit = script.output_hole + RunFileSizeLimit;
+    record_calls(&how, dir.path("log"), script);
     pid_t pid = launch_and_close(how);
     Outcome result;
     result.ended = wait_for(pid);
-    result.out = read_file(dir.path("out"));
-    result.err = read_file(dir.path(script.one_file ? "out" : "err"));
+    result.out = read_file(dir.path("out"), script.output_hole);
+    result.err = read_file(dir.path(script.one_file ? "out" : "err"), script.output_hole);
     if (access(dir.path("log").c_str(), F_OK) == 0)
         result.calls = read_lines(dir.path("log"));
     return result;

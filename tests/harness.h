@@ -25,7 +25,9 @@ class TempDir
     std::string root_;
 };
 
-std::string read_file(const std::string &path);
+// The file's bytes from offset from to its end, or to RunFileSizeLimit bytes.
+std::string read_file(const std::string &path, off_t from = 0);
+off_t file_size(const std::string &path);
 void write_file(const std::string &path, const std::string &data);
 // Descriptors for a child's standard descriptors, close-on-exec in this
 // process. An output file is made if missing and never truncated.
@@ -60,9 +62,9 @@ struct Launch {
     std::vector<std::string> args;
     std::vector<std::string> env; // NAME=VALUE, added to this process's environment
     bool ignore_sigpipe = false;
-    long file_size_limit = RunFileSizeLimit; // bytes; 0 for none
-    long cpu_limit = RunCpuLimit;            // seconds; 0 for none
-    unsigned time_limit = RunTimeLimit;      // seconds, then SIGALRM; 0 for none
+    long long file_size_limit = RunFileSizeLimit; // bytes; 0 for none
+    long cpu_limit = RunCpuLimit;                 // seconds; 0 for none
+    unsigned time_limit = RunTimeLimit;           // seconds, then SIGALRM; 0 for none
 };
 
 // The pipetap under test: the one this build made, or the one that the
@@ -83,6 +85,7 @@ struct SameFileCase {
     bool out_is_input = false;
     bool err_is_input = false;
     off_t already_read = 0; // bytes of the input read before the run
+    off_t size = 0;         // the file's size where larger than its content, a hole after it
     std::string ended;      // how the run ends
     std::string message;    // what "other" gets
 };
@@ -91,9 +94,11 @@ extern const std::string same_file_content;
 const std::vector<SameFileCase> &same_file_cases();
 
 // Starts how with a case's descriptors, in dir: the file "file" holding
-// same_file_content as input, opened again for appending as its outputs. The
-// run cannot grow the file past 1 MiB.
+// same_file_content (and the case's hole) as input, opened again for
+// appending as its outputs. The run cannot grow the file past 1 MiB.
 pid_t launch_on_input_file(const TempDir &dir, const SameFileCase &same, Launch how);
+// Whether "file" in dir is as the case made it.
+testing::AssertionResult input_file_unchanged(const TempDir &dir, const SameFileCase &same);
 
 // A run with input from a regular file, outputs on regular files and every
 // read, write and poll on descriptors 0 to 2 recorded.
@@ -114,12 +119,18 @@ struct Script {
     bool fail_malloc = false;
     std::vector<std::string> args;
     bool one_file = false; // both outputs on one file, as with >f 2>&1; out and err both hold it
+    off_t output_hole = 0; // the outputs' files start with a hole of this size, written after it
 };
 
 Outcome run(const std::string &input, const Script &script = {});
 
+// The C library of the pipetap under test: glibc, or musl where the
+// environment variable PIPETAP_LIBC says so (the static binaries).
+bool musl_binary();
+
 // The line pipetap writes on a failure of descriptor fd (0 or 1; -1 for
-// none, as when the buffer cannot be allocated), for the C library's reason:
+// none, as when the buffer cannot be allocated), for the C library's reason
+// as glibc words it, in the words of the binary's C library:
 // "pipetap: standard output: No space left on device\n".
 std::string failure_message(int fd, const std::string &reason);
 
@@ -135,22 +146,27 @@ std::string whole_write(int fd, const std::string &data);
 // zero-byte write to each output, and the closes of both.
 std::vector<std::string> with_tail(std::vector<std::string> calls);
 
-// Whether the pipetap under test loads the recording library. A static
-// binary cannot, nor one built for another machine than the tests: tests
-// that script calls or read the call log are then skipped, after whatever
-// they can check without it. This build's own pipetap must load it.
-bool interposable();
-#define SKIP_UNLESS_INTERPOSABLE()                                                                 \
-    if (!interposable()) {                                                                         \
+// How the calls of the pipetap under test are recorded and scripted: by the
+// recording library, loaded into it; by the tracer, where the library
+// cannot be loaded (a static binary), or where the environment variable
+// PIPETAP_RECORDER=trace asks for it; or not at all, where neither can (a
+// binary of another machine, under qemu). Tests that script calls or read
+// the call log are then skipped, after whatever they can check without it.
+// This build's own pipetap must load the library.
+enum class Recorder { Library, Tracer, None };
+Recorder recorder();
+#define SKIP_UNLESS_RECORDED()                                                                     \
+    if (recorder() == Recorder::None) {                                                            \
         ASSERT_NE(pipetap_binary(), PIPETAP_PATH)                                                  \
             << "the recording library does not load into this build's pipetap";                    \
-        GTEST_SKIP() << "needs the recording library, which " << pipetap_binary()                  \
-                     << " cannot load";                                                            \
+        GTEST_SKIP() << "needs its calls recorded, which neither the recording library nor the "   \
+                        "tracer can do for "                                                       \
+                     << pipetap_binary();                                                          \
     }
 
-// The environment that loads the recording library, logging to log_path;
-// none where the library cannot be loaded.
-std::vector<std::string> recording_env(const std::string &log_path, const Script &script = {});
+// Sets how up to record the calls of its run in log_path and script them;
+// nothing where they cannot be recorded.
+void record_calls(Launch *how, const std::string &log_path, const Script &script = {});
 std::vector<std::string> read_lines(const std::string &path);
 
 // Checks recorded calls against the copy's rules: each chunk read goes whole

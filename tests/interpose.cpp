@@ -1,36 +1,11 @@
 // Test-only LD_PRELOAD library: records each read, write, poll and close that
-// the program makes on descriptors 0, 1 and 2, and can script their results.
-//
-//   TAP_LOG=PATH     append one line per call to PATH, such as
-//                    "read 0 65536 = 100", "write 1 100 = -1 EAGAIN",
-//                    "poll 1 out = 1", "close 1 = 0"; past CallLogLimit
-//                    bytes of them the program is aborted, so that one that
-//                    loops without end fails its test instead of filling the
-//                    disk
-//   TAP_READ0, TAP_WRITE1, TAP_WRITE2, TAP_POLL, TAP_CLOSE1, TAP_CLOSE2
-//                    space-separated actions for the successive calls of that
-//                    kind; calls past the end of the list run as usual:
-//                      -      run the call as usual
-//                      <N     run it, asking for at most N bytes (read, write)
-//                      0      return 0 without running it (read, write)
-//                      ENAME  return -1 with that errno (EINTR, EAGAIN, EIO,
-//                             ENOSPC, EBADF, EPIPE, ENOMEM, EINVAL, EDQUOT);
-//                             a close is made all the same, as Linux does
-//   TAP_MALLOC=fail  a malloc of a chunk's size returns null with ENOMEM
-//   TAP_LOADED=PATH  create PATH as the library is loaded, whatever the
-//                    program then does
+// the program makes on descriptors 0, 1 and 2, and can script their results,
+// as calls.h describes; a malloc of a chunk's size fails with TAP_MALLOC.
 
-#include "sizes.h"
+#include "calls.h"
 
 #include <dlfcn.h>
-#include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <stdarg.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
 
 namespace
 {
@@ -46,129 +21,44 @@ using PollFunction = int (*)(struct pollfd *, nfds_t, int);
 using CloseFunction = int (*)(int);
 using MallocFunction = void *(*)(size_t);
 
-struct ErrnoName {
-    int number;
-    const char *name;
-};
-const ErrnoName errno_names[] = {{EINTR, "EINTR"},   {EAGAIN, "EAGAIN"}, {EIO, "EIO"},
-                                 {ENOSPC, "ENOSPC"}, {EBADF, "EBADF"},   {EPIPE, "EPIPE"},
-                                 {ENOMEM, "ENOMEM"}, {EINVAL, "EINVAL"}, {EDQUOT, "EDQUOT"}};
-
-const char *errno_name(int number)
+ssize_t real_write(int fd, const void *data, size_t count)
 {
-    for (const ErrnoName &entry : errno_names)
-        if (entry.number == number)
-            return entry.name;
-    return "E?";
+    static WriteFunction write_function = next<WriteFunction>("write");
+    return write_function(fd, data, count);
 }
 
-void record(const char *format, ...) __attribute__((format(printf, 1, 2)));
+calls::Scripts scripts;
+calls::Log call_log(real_write);
 
-void record(const char *format, ...)
+// Applies the next action of script: returns true with *result set (and
+// errno, for a failure) when the call must not run, or false with *count
+// possibly lowered.
+bool scripted(calls::Script *script, size_t *count, ssize_t *result)
 {
-    static int log_fd = -2;
-    int saved_errno = errno;
-    if (log_fd == -2) {
-        log_fd = -1;
-        if (const char *path = getenv("TAP_LOG")) {
-            int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-            // Keep clear of the standard descriptors, which may be closed.
-            if (fd >= 0) {
-                log_fd = fcntl(fd, F_DUPFD_CLOEXEC, 10);
-                close(fd);
-            }
-        }
-    }
-    if (log_fd >= 0) {
-        char line[128];
-        va_list args;
-        va_start(args, format);
-        int length = vsnprintf(line, sizeof line, format, args);
-        va_end(args);
-        static WriteFunction real_write = next<WriteFunction>("write");
-        static size_t logged = 0;
-        if (length > 0) {
-            logged += static_cast<size_t>(length);
-            if (logged > CallLogLimit || real_write(log_fd, line, static_cast<size_t>(length)) < 0)
-                abort();
-        }
-    }
-    errno = saved_errno;
-}
-
-void record_result(const char *call, int fd, size_t asked, ssize_t result)
-{
-    if (result < 0)
-        record("%s %d %zu = -1 %s\n", call, fd, asked, errno_name(errno));
-    else
-        record("%s %d %zu = %zd\n", call, fd, asked, result);
-}
-
-// The next scripted action for calls named by variable, or null to run as usual.
-struct Script {
-    const char *variable;
-    const char *cursor = nullptr;
-    bool started = false;
-
-    // Returns the next action's text, its length in *length; null when none.
-    const char *next_action(size_t *length)
-    {
-        if (!started) {
-            started = true;
-            cursor = getenv(variable);
-        }
-        if (cursor == nullptr)
-            return nullptr;
-        cursor += strspn(cursor, " ");
-        if (*cursor == '\0')
-            return nullptr;
-        const char *action = cursor;
-        *length = strcspn(cursor, " ");
-        cursor += *length;
-        return action;
-    }
-};
-
-Script read0{"TAP_READ0"};
-Script write1{"TAP_WRITE1"};
-Script write2{"TAP_WRITE2"};
-Script poll_script{"TAP_POLL"};
-Script close1{"TAP_CLOSE1"};
-Script close2{"TAP_CLOSE2"};
-
-// Applies the next action of script: returns true with *result set when the
-// call must not run, or false with *count possibly lowered.
-bool scripted(Script *script, size_t *count, ssize_t *result)
-{
-    size_t length = 0;
-    const char *action = script->next_action(&length);
-    if (action == nullptr || (length == 1 && action[0] == '-'))
+    calls::Action action = script->next();
+    switch (action.kind) {
+    case calls::Action::Run:
         return false;
-    if (action[0] == '<') {
-        size_t most = strtoul(action + 1, nullptr, 10);
-        if (most < *count)
-            *count = most;
+    case calls::Action::Limit:
+        if (action.most < *count)
+            *count = action.most;
         return false;
-    }
-    if (length == 1 && action[0] == '0') {
+    case calls::Action::Zero:
         *result = 0;
         return true;
+    case calls::Action::Fail:
+        errno = action.error;
+        *result = -1;
+        return true;
     }
-    for (const ErrnoName &entry : errno_names)
-        if (strlen(entry.name) == length && strncmp(entry.name, action, length) == 0) {
-            errno = entry.number;
-            *result = -1;
-            return true;
-        }
-    abort(); // a mistyped script in a test
+    abort();
 }
 
 } // namespace
 
 __attribute__((constructor)) static void announce_loading()
 {
-    if (const char *path = getenv("TAP_LOADED"))
-        close(open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    calls::announce_loading();
 }
 
 extern "C" ssize_t read(int fd, void *data, size_t count)
@@ -178,9 +68,9 @@ extern "C" ssize_t read(int fd, void *data, size_t count)
         return real_read(fd, data, count);
     size_t asked = count;
     ssize_t result = 0;
-    if (!scripted(&read0, &count, &result))
+    if (!scripted(&scripts.read0, &count, &result))
         result = real_read(fd, data, count);
-    record_result("read", fd, asked, result);
+    call_log.transfer("read", fd, asked, result, errno);
     return result;
 }
 
@@ -193,14 +83,13 @@ extern "C" ssize_t __read_chk(int fd, void *data, size_t count, size_t room)
 
 extern "C" ssize_t write(int fd, const void *data, size_t count)
 {
-    static WriteFunction real_write = next<WriteFunction>("write");
     if (fd != 1 && fd != 2)
         return real_write(fd, data, count);
     size_t asked = count;
     ssize_t result = 0;
-    if (!scripted(fd == 1 ? &write1 : &write2, &count, &result))
+    if (!scripted(fd == 1 ? &scripts.write1 : &scripts.write2, &count, &result))
         result = real_write(fd, data, count);
-    record_result("write", fd, asked, result);
+    call_log.transfer("write", fd, asked, result, errno);
     return result;
 }
 
@@ -211,13 +100,9 @@ extern "C" int poll(struct pollfd *fds, nfds_t count, int timeout)
         return real_poll(fds, count, timeout);
     size_t unused = 0;
     ssize_t result = 0;
-    if (!scripted(&poll_script, &unused, &result))
+    if (!scripted(&scripts.poll, &unused, &result))
         result = real_poll(fds, count, timeout);
-    const char *direction = fds[0].events == POLLIN ? "in" : "out";
-    if (result < 0)
-        record("poll %d %s = -1 %s\n", fds[0].fd, direction, errno_name(errno));
-    else
-        record("poll %d %s = %zd\n", fds[0].fd, direction, result);
+    call_log.poll(fds[0].fd, fds[0].events != POLLIN, result, errno);
     return static_cast<int>(result);
 }
 
@@ -236,12 +121,9 @@ extern "C" int close(int fd)
     size_t unused = 0;
     ssize_t result = 0;
     int closed = real_close(fd);
-    if (!scripted(fd == 1 ? &close1 : &close2, &unused, &result))
+    if (!scripted(fd == 1 ? &scripts.close1 : &scripts.close2, &unused, &result))
         result = closed;
-    if (result < 0)
-        record("close %d = -1 %s\n", fd, errno_name(errno));
-    else
-        record("close %d = %zd\n", fd, result);
+    call_log.close_call(fd, result, errno);
     return static_cast<int>(result);
 }
 
@@ -254,12 +136,9 @@ extern "C" int __close(int fd)
 extern "C" void *malloc(size_t size)
 {
     static MallocFunction real_malloc = nullptr;
-    if (size == ChunkSize) {
-        const char *mode = getenv("TAP_MALLOC");
-        if (mode != nullptr && strcmp(mode, "fail") == 0) {
-            errno = ENOMEM;
-            return nullptr;
-        }
+    if (size == ChunkSize && calls::malloc_fails()) {
+        errno = ENOMEM;
+        return nullptr;
     }
     if (real_malloc == nullptr)
         real_malloc = next<MallocFunction>("malloc");

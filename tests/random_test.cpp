@@ -36,7 +36,7 @@ std::string random_actions(std::mt19937 &random, bool is_read)
 
 TEST(Random, SchedulesOfFaultsLoseNothing)
 {
-    SKIP_UNLESS_INTERPOSABLE();
+    SKIP_UNLESS_RECORDED();
     unsigned seed =
         static_cast<unsigned>(std::getenv("PIPETAP_SEED") != nullptr
                                   ? std::strtoul(std::getenv("PIPETAP_SEED"), nullptr, 10)
