@@ -52,11 +52,17 @@ static int close_output(int fd)
     return _close(fd);
 }
 
+// INVALID_HANDLE_VALUE for a descriptor that is not open.
+static HANDLE handle_of(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
 static bool is_console(int fd)
 {
-    intptr_t handle = _get_osfhandle(fd);
+    HANDLE handle = handle_of(fd);
     DWORD console_mode = 0;
-    return handle != -1 && GetConsoleMode(reinterpret_cast<HANDLE>(handle), &console_mode);
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &console_mode);
 }
 
 // The runtime opens the standard descriptors in text mode, which would turn
@@ -66,35 +72,42 @@ static bool is_console(int fd)
 static void prepare_descriptors()
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-        if (_get_osfhandle(fd) != -1 && !is_console(fd))
+        if (handle_of(fd) != INVALID_HANDLE_VALUE && !is_console(fd))
             (void)_setmode(fd, _O_BINARY);
 }
 
-// The volume serial number and file ID that name the file behind fd.
-static bool file_id(int fd, FILE_ID_INFO *id)
-{
-    intptr_t handle = _get_osfhandle(fd);
-    return handle != -1 && GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(handle),
-                                                        FileIdInfo, id, sizeof *id);
-}
-
 // Both outputs on the console count as one: it shows them in one stream.
+// Otherwise a file is known by its volume serial number and file ID, the
+// 128-bit one where the file system has it (ReFS needs it); FAT and exFAT
+// refuse that, and have only the older 64-bit file index.
 static bool same_file(int fd, int other)
 {
     if (is_console(fd) && is_console(other))
         return true;
-    FILE_ID_INFO first;
-    FILE_ID_INFO second;
-    return file_id(fd, &first) && file_id(other, &second) &&
-           first.VolumeSerialNumber == second.VolumeSerialNumber &&
-           memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
+    HANDLE first = handle_of(fd);
+    HANDLE second = handle_of(other);
+    if (first == INVALID_HANDLE_VALUE || second == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_ID_INFO first_id;
+    FILE_ID_INFO second_id;
+    if (GetFileInformationByHandleEx(first, FileIdInfo, &first_id, sizeof first_id) &&
+        GetFileInformationByHandleEx(second, FileIdInfo, &second_id, sizeof second_id))
+        return first_id.VolumeSerialNumber == second_id.VolumeSerialNumber &&
+               memcmp(&first_id.FileId, &second_id.FileId, sizeof first_id.FileId) == 0;
+    BY_HANDLE_FILE_INFORMATION first_index;
+    BY_HANDLE_FILE_INFORMATION second_index;
+    return GetFileInformationByHandle(first, &first_index) &&
+           GetFileInformationByHandle(second, &second_index) &&
+           first_index.dwVolumeSerialNumber == second_index.dwVolumeSerialNumber &&
+           first_index.nFileIndexHigh == second_index.nFileIndexHigh &&
+           first_index.nFileIndexLow == second_index.nFileIndexLow;
 }
 
 // Whether standard input is a disk file with some of it still unread.
 static bool input_file_unread()
 {
-    intptr_t handle = _get_osfhandle(STDIN_FILENO);
-    if (handle == -1 || GetFileType(reinterpret_cast<HANDLE>(handle)) != FILE_TYPE_DISK)
+    HANDLE handle = handle_of(STDIN_FILENO);
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
         return false;
     __int64 offset = _lseeki64(STDIN_FILENO, 0, SEEK_CUR);
     return offset >= 0 && offset < _filelengthi64(STDIN_FILENO);
