@@ -420,10 +420,12 @@ Recorder recorder()
         if (asked != nullptr && *asked != '\0')
             throw std::runtime_error("PIPETAP_RECORDER is trace or unset, not " +
                                      std::string(asked));
-        for (Recorder recorder : {Recorder::Library, Recorder::Tracer})
-            if (records(recorder))
-                return recorder;
-        return Recorder::None;
+        if (records(Recorder::Library))
+            return Recorder::Library;
+        if (pipetap_binary() == PIPETAP_PATH)
+            throw std::runtime_error(
+                "the recording library does not load into this build's pipetap");
+        return records(Recorder::Tracer) ? Recorder::Tracer : Recorder::None;
     }();
     return chosen;
 }
