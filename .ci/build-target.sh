@@ -4,8 +4,8 @@
 # build it: the configure step says the test suite needs Linux, and the
 # build has no warning. The binary must be of its system's kind, link only
 # the C library, and import only the calls that doc/building.md lists, and
-# the system's own support symbols named below; on Windows, only Windows'
-# own DLLs.
+# the system's own support symbols (imports_only_listed); on Windows, only
+# Windows' own DLLs.
 # shellcheck source=.ci/lib.sh
 source "$(dirname "$0")/lib.sh"
 target=$1
@@ -33,18 +33,12 @@ aarch64-windows-gnu) expected='^PE32\+ executable \(console\) Aarch64' ;;
 esac
 grep -q -E "$expected" <<<"$kind" || fail "$binary is no $triplet program"
 
-# What the binary takes from libraries: for Mach-O each undefined symbol
-# less the leading _ that C names take there, for ELF each undefined
-# dynamic symbol; and the libraries themselves.
+# The libraries the binary links, and what it takes from them.
 case $triplet in
 *-macos)
     libraries=$(llvm-objdump --macho --dylibs-used "$binary" | awk 'NR > 1 {print $1}')
     only_c='/usr/lib/libSystem\.B\.dylib'
-    imported=$(llvm-nm -u "$binary" | sed 's/^_//')
-    # errno's home, the dynamic loader's binder, fstat's name for 64-bit
-    # inodes on x86-64, the stack protector
-    # shellcheck disable=SC2016 # a symbol's name
-    support='__error dyld_stub_binder fstat$INODE64 __stack_chk_fail __stack_chk_guard'
+    system=macos
     ;;
 *-freebsd | *-netbsd)
     libraries=$(llvm-readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
@@ -52,15 +46,7 @@ case $triplet in
     # zig links NetBSD's threads library to every program, which imports
     # nothing from it here.
     [[ $triplet != *-netbsd ]] || only_c="$only_c|libpthread\.so\.[0-9]+"
-    imported=$(llvm-nm -D -u "$binary" | awk '{print $NF}' | sed 's/@.*//')
-    case $triplet in
-    *-freebsd) # errno's home, the C library's start-up, the stack protector
-        support='__error __libc_start1 __stack_chk_fail __stack_chk_guard' ;;
-    *-netbsd) # errno's home, fstat's current name, the C library's start-up
-        # and exit, the unwinder's registration, the stack protector
-        support='__errno __fstat50 _libc_init __syscall _exit abort atexit __register_frame_info
-            __deregister_frame_info __stack_chk_fail __stack_chk_guard' ;;
-    esac
+    system=${triplet#*-}
     ;;
 *-windows-*)
     # zig's programs take the C library from the Universal C Runtime.
@@ -73,10 +59,4 @@ for library in $libraries; do
     grep -q -x -E "$only_c" <<<"$library" || fail "$binary links $library, not only the C library"
 done
 echo "links only the C library"
-allowed=" $(doc_block doc/building.md calls | tr -s ' \n' ' ') $(tr -s ' \n' ' ' <<<"$support") "
-echo "imports: $(echo "$imported" | tr '\n' ' ')"
-for symbol in $imported; do
-    [[ $allowed == *" $symbol "* ]] ||
-        fail "$binary imports $symbol, neither a call that doc/building.md lists nor support of $triplet"
-done
-echo "imports only the calls doc/building.md lists, and $triplet's support"
+imports_only_listed "$binary" "$system"

@@ -76,6 +76,62 @@ fully_static() {
     fi
 }
 
+# Fails unless the program $1, for system $2 (glibc, macos, freebsd, netbsd
+# or windows), imports only the calls that doc/building.md lists for it and
+# its system's own support symbols named here: errno's home, start-up and
+# exit, the stack protector, fortified calls.
+imports_only_listed() {
+    local binary=$1 system=$2 calls support imported allowed symbol
+    calls=$(doc_block doc/building.md calls)
+    case $system in
+    macos) # each C name less the leading _ that Mach-O gives it
+        imported=$(llvm-nm -u "$binary" | sed 's/^_//') ;;
+    windows)
+        calls=$(doc_block doc/building.md "windows calls")
+        imported=$(llvm-objdump -p "$binary" |
+            awk '/DLL Name:/ {listed = 1; next} listed && NF == 2 && $1 ~ /^[0-9]+$/ {print $2}') ;;
+    *) imported=$(llvm-nm -D -u "$binary" | awk '{print $NF}' | sed 's/@.*//') ;;
+    esac
+    case $system in
+    glibc)
+        # Built with 64-bit file offsets: fstat, lseek and fcntl by their
+        # 64-bit names alone, on 32-bit machines as on 64-bit ones.
+        calls=$(sed -E 's/\b(fcntl|fstat|lseek)\b/\164/g' <<<"$calls")
+        # fortified snprintf, libgcc's abort on ARM, the start files' weak symbols
+        support='__errno_location __libc_start_main __snprintf_chk __stack_chk_fail
+            __stack_chk_guard abort __cxa_finalize __gmon_start__ _ITM_deregisterTMCloneTable
+            _ITM_registerTMCloneTable' ;;
+    macos) # the dynamic loader's binder, fstat's name for 64-bit inodes on x86-64
+        # shellcheck disable=SC2016 # a symbol's name
+        support='__error dyld_stub_binder fstat$INODE64 __stack_chk_fail __stack_chk_guard' ;;
+    freebsd)
+        support='__error __libc_start1 __stack_chk_fail __stack_chk_guard' ;;
+    netbsd) # fstat's current name, the unwinder's registration
+        support='__errno __fstat50 _libc_init __syscall _exit abort atexit __register_frame_info
+            __deregister_frame_info __stack_chk_fail __stack_chk_guard' ;;
+    windows)
+        # MinGW-w64's start-up and exit, its own printf (locales, wide
+        # characters, standard error), the stack protector's random guard
+        support='__getmainargs __initenv __set_app_type __setusermatherr _acmdln _amsg_exit
+            _cexit _commode _exit _fmode _initterm _onexit _open abort calloc signal strncmp
+            memcpy memset __iob_func fprintf fputc fwrite vfprintf localeconv wcslen
+            ___lc_codepage_func ___mb_cur_max_func IsDBCSLeadByteEx MultiByteToWideChar
+            WideCharToMultiByte DeleteCriticalSection EnterCriticalSection
+            InitializeCriticalSection LeaveCriticalSection GetLastError GetStartupInfoA
+            SetUnhandledExceptionFilter Sleep TlsGetValue VirtualProtect VirtualQuery
+            __C_specific_handler CryptAcquireContextA CryptGenRandom CryptReleaseContext' ;;
+    *) fail "no import list known here for $system" ;;
+    esac
+    [ -n "$imported" ] || fail "no imports found in $binary"
+    allowed=" $(tr -s ' \n' ' ' <<<"$calls $support") "
+    echo "imports: $(sort -u <<<"$imported" | tr '\n' ' ')"
+    for symbol in $imported; do
+        [[ $allowed == *" $symbol "* ]] ||
+            fail "$binary imports $symbol, neither a call that doc/building.md lists nor support of $system"
+    done
+    echo "imports only the calls doc/building.md lists, and $system's support"
+}
+
 # Fails unless the Windows program $1 imports only DLLs that come with
 # Windows: those that MinGW-w64's programs import, or those that match the
 # pattern $2.
