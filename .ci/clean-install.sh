@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The README's install lines on a bare Debian 12, as a user follows them with
-# the release's files for this machine: the checksums, then the Debian
-# package and the static tarball, each run once installed.
+# clean-install-CODENAME: the README's install lines on a bare Debian of
+# release $1, as root types them with the release's files for this machine:
+# the checksums, then the Debian package and the static tarball, each run
+# once installed.
 # shellcheck disable=SC2016 # lines for the chroot's shell
 # shellcheck source=.ci/lib.sh
 source "$(dirname "$0")/lib.sh"
-folder=$files/clean-install
+release=$1
+folder=$files/clean-install-$release
 target=$(target_field arch "$host" target)
 rm -rf "$folder"
 mkdir -p "$folder/work/downloads"
@@ -15,12 +17,12 @@ for kind in debian-package static-tarball; do
 done
 {
     echo 'cd /root/work/downloads'
-    doc_block README.md "install: checksums"
-    doc_block README.md "install: debian" | sed "s/VERSION/$version/g"
+    as_root README.md "install: checksums"
+    as_root README.md "install: debian" | sed "s/VERSION/$version/g"
     echo 'test "$(echo installed | pipetap 2>/dev/null)" = installed'
-    doc_block README.md "install: static" | sed "s/VERSION/$version/g"
+    as_root README.md "install: static" | sed "s/VERSION/$version/g"
     echo 'test "$(echo unpacked | ~/.local/bin/pipetap 2>/dev/null)" = unpacked'
 } >"$folder/work/run.sh"
 cat "$folder/work/run.sh"
-in_clean_debian "$folder"
+in_clean_debian "$folder" "$release"
 rm -rf "$folder"

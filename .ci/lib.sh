@@ -61,9 +61,13 @@ target_field() {
     cmake -P cmake/targets.cmake "$1" "$3" | awk -v value="$2" '$1 == value {print $2}'
 }
 
-# A file of 300,000 random bytes for checks that copy something, made once.
+# A file of 300,000 random bytes for checks that copy something, made once,
+# and whole before any check can see it.
 sample() {
-    [ -e "$files/sample" ] || head -c 300000 /dev/urandom >"$files/sample"
+    if [ ! -e "$files/sample" ]; then
+        head -c 300000 /dev/urandom >"$files/sample.$$"
+        mv "$files/sample.$$" "$files/sample"
+    fi
     echo "$files/sample"
 }
 
@@ -153,19 +157,26 @@ released() {
         "$files/release/dist/MANIFEST"
 }
 
-# Builds a bare Debian 12 (minbase, and sudo, as the documents' commands use
-# it) with mmdebstrap, copies folder $1/work into it as /root/work, and runs
-# the script /root/work/run.sh there as root, answering yes to apt. apt
-# installs no recommended packages there, as mmdebstrap sets it up, so the
-# packages that the documents name must be all that is needed. The chroot
-# lives in $1 while it runs and is gone afterwards.
+# Builds a bare Debian of release $2 (a codename of packaging/debian-releases;
+# minbase) with mmdebstrap, copies folder $1/work into it as /root/work, and
+# runs the script /root/work/run.sh there as root. Nothing is added: no
+# sudo, which the documents tell root to leave out, and no automatic yes to
+# apt, which takes only what the lines say; apt installs no recommended
+# packages there, as mmdebstrap sets it up, so the packages that the
+# documents name must be all that is needed. The chroot lives in $1 while
+# it runs and is gone afterwards.
 # shellcheck disable=SC2016 # lines for mmdebstrap's shell
 in_clean_debian() {
-    local folder=$1
-    TMPDIR=$folder mmdebstrap --variant=minbase --include=sudo \
-        --customize-hook='echo "APT::Get::Assume-Yes \"true\";" >"$1/etc/apt/apt.conf.d/90yes"' \
+    local folder=$1 release=$2
+    TMPDIR=$folder mmdebstrap --variant=minbase \
         --customize-hook='mkdir "$1/root/work"' \
         --customize-hook="sync-in $folder/work /root/work" \
         --customize-hook='chroot "$1" sh -eux /root/work/run.sh' \
-        bookworm /dev/null
+        "$release" /dev/null
+}
+
+# Prints the lines of the documents' block $2 of document $1 as root types
+# them: without sudo, as the README says.
+as_root() {
+    doc_block "$1" "$2" | sed 's/\bsudo //g'
 }
