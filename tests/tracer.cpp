@@ -14,9 +14,11 @@
 
 #include "calls.h"
 
+#include <limits.h>
 #include <linux/audit.h>
 #include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -205,6 +207,25 @@ void leave(pid_t pid, const struct __ptrace_syscall_info &info, const Pending &c
     }
 }
 
+// Gives up unless the program runs as itself: one of another machine runs
+// inside its emulator (qemu, through binfmt_misc), whose calls are not the
+// program's own.
+void runs_itself(pid_t pid, const char *program)
+{
+    char running[PATH_MAX];
+    char asked[PATH_MAX];
+    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    ssize_t length = readlink(exe.c_str(), running, sizeof running - 1);
+    if (length < 0 || realpath(program, asked) == nullptr)
+        give_up("the program's path");
+    running[length] = '\0';
+    if (strcmp(running, asked) != 0) {
+        kill(pid, SIGKILL);
+        errno = ENOEXEC;
+        give_up("the program runs inside another, which this tracer does not follow");
+    }
+}
+
 // Ends the tracer as the program ended.
 [[noreturn]] void end_as(int status)
 {
@@ -274,6 +295,7 @@ int main(int argc, char **argv)
         int stop = WSTOPSIG(status);
         if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXEC << 8))) {
             execed = true;
+            runs_itself(pid, argv[1]);
             continue;
         }
         if (stop != (SIGTRAP | 0x80)) {
