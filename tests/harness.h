@@ -9,6 +9,10 @@
 #include <sys/types.h>
 #include <vector>
 
+// The tests make files past 2 and 4 GiB, which 32-bit offsets cannot size.
+static_assert(sizeof(off_t) == 8,
+              "the tests need 64-bit file offsets: define _FILE_OFFSET_BITS=64");
+
 // A fresh folder in the build's own folder for test files (never the system's
 // temporary directory), removed with its files. CTest empties that folder
 // after the suite, so that even a test killed on its timeout leaves nothing.
