@@ -103,10 +103,11 @@ constexpr bool can_trace = false;
 
 calls::Scripts scripts;
 calls::Log call_log(write);
+const bool allocations_fail = calls::malloc_fails();
 
 // A call between its entry and its exit.
 struct Pending {
-    enum Kind { None, Transfer, Poll, Close, Refused } kind = None;
+    enum Kind { None, Transfer, Poll, Close } kind = None;
     const char *name = "";
     int fd = -1;
     size_t asked = 0;
@@ -146,7 +147,7 @@ Pending enter(pid_t pid, const struct __ptrace_syscall_info &info, const CallNum
     } else if (number == numbers.close && (fd == 1 || fd == 2)) {
         call = {.kind = Pending::Close, .fd = fd};
         script = fd == 1 ? &scripts.close1 : &scripts.close2;
-    } else if (calls::malloc_fails()) {
+    } else if (allocations_fail) {
         // The heap cannot grow: asked to, brk only tells where it ends.
         if (number == numbers.brk && args[0] != 0) {
             const bool i386 = &numbers == &i386_calls;
@@ -156,7 +157,7 @@ Pending enter(pid_t pid, const struct __ptrace_syscall_info &info, const CallNum
         if (number == numbers.mmap && (args[3] & MAP_ANONYMOUS) != 0 &&
             (args[3] & MAP_FIXED) == 0 && args[1] >= ChunkSize) {
             skip_call(pid);
-            return {.kind = Pending::Refused, .forced = true, .result = -ENOMEM};
+            return {.forced = true, .result = -ENOMEM};
         }
         return call;
     } else {
@@ -202,7 +203,6 @@ void leave(pid_t pid, const struct __ptrace_syscall_info &info, const Pending &c
         call_log.close_call(call.fd, shown, error);
         break;
     case Pending::None:
-    case Pending::Refused:
         break;
     }
 }
